@@ -1,0 +1,30 @@
+// core/Settings.h: the folders the agent starts from and its two settings, kept in a private-profile
+// file in TEMP. Failures are silent by design: an unreadable file gives the defaults, a failed write
+// leaves the values in memory as they are.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Set once by InitFolders, before any other thread exists; never changed afterwards. They live in
+// storage that is never torn down, since the watcher may still read them while the process exits.
+extern const std::string& TempFolder;      // TEMP with exactly one trailing backslash
+extern const std::string& SettingsFile;    // TempFolder + own executable name + ".ini"
+extern const std::string& AppDataFolder;   // roaming application data, one trailing backslash
+
+// Works out TempFolder, SettingsFile and AppDataFolder from TEMP, the executable's name and the shell.
+void InitFolders();
+
+// Reads Config/copyhex and Config/homedir from SettingsFile into the shared values.
+void LoadSettings();
+// Writes copyhex, then homedir, into SettingsFile. The results of the writes are ignored.
+void SaveSettings();
+
+// True when the file system reports attributes for the path (a file or a folder).
+bool PathExists(const std::string& path);
+
+// First-run preset of homedir from the Arduino IDE's preferences: the first ordinary *.txt file in
+// AppDataFolder\Arduino, its "sketchbook.path=" value. When found: sets homedir, shows it in the
+// folder label (id 998) of mainWindow (which may be null) and saves the settings.
+void DiscoverSketchbookFolder(HWND mainWindow);

@@ -1,0 +1,20 @@
+// core/SharedValues.h: the values that the user-interface thread and the build watcher share,
+// copyhex, homedir and LastElfPath, behind the one lock of the process. Every access goes through
+// these functions, which take the lock and copy text while they hold it, so no caller can forget it.
+// No lock is held when a function returns. Safe to call at any time, also while the process exits.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+int32_t ReadCopyHex();
+void WriteCopyHex(int32_t value);
+
+std::string ReadHomeDir();
+void WriteHomeDir(std::string value);
+
+// The .elf of the last build; empty until the watcher has seen a build. Written by the watcher only.
+std::string ReadLastElfPath();
+void WriteLastElfPath(std::string value);
+// Sets LastElfPath to value only while it is still empty, in one step under the lock.
+void WriteLastElfPathIfEmpty(const std::string& value);

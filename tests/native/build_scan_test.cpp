@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include "watcher/AgeText.h"
+#include "watcher/BuildScan.h"
+
+namespace {
+// 2026-12-09 12:00:00 UTC as a file time; any instant would do.
+constexpr uint64_t Instant = 134'098'992'000'000'000ULL;
+}
+
+TEST(BuildAge, FoldsTheDifferenceIntoMinutesAndSeconds)
+{
+    const struct { int64_t offset; int32_t minutes; int32_t seconds; } cases[] = {
+        { 0, 0, 0 },
+        { -599'000'000, 0, 59 },   // 59.9 s old: seconds truncate, never round
+        { -600'000'000, 1, 0 },
+        { -610'000'000, 1, 1 },
+        { -(2 * 1440 + 3 * 60 + 4) * 600'000'000LL, 3064, 0 },  // 2 days 3 hours 4 minutes
+        { 30'000'000, 0, 3 },      // stamped 3 s in the future (clock skew) counts as 3 s old
+        { -39'999'999, 0, 3 },     // 3.9999999 s
+        { -40'000'000, 0, 4 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.offset);
+        const BuildEntry e = MakeBuildEntry("C:\\T\\build1.tmp\\a.hex", Instant + c.offset, Instant);
+        EXPECT_EQ(c.minutes, e.ageMinutes);
+        EXPECT_EQ(c.seconds, e.ageSeconds);
+    }
+}
+
+TEST(BuildAge, ATimeFarOffSaturatesInsteadOfWrapping)
+{
+    const BuildEntry e = MakeBuildEntry("x.hex", 0, UINT64_MAX);
+    EXPECT_EQ(2147483647, e.ageMinutes);
+    EXPECT_GE(e.ageSeconds, 0);
+    EXPECT_LE(e.ageSeconds, 59);
+}
+
+TEST(BuildPaths, ElfPathReplacesTheLastFourCharacters)
+{
+    EXPECT_EQ("C:\\T\\build7034.tmp\\Blink.cpp.elf", MakeBuildEntry("C:\\T\\build7034.tmp\\Blink.cpp.hex", 0, 0).elfPath);
+    EXPECT_EQ("C:\\T\\build1.tmp\\X.elf", ElfPathFor("C:\\T\\build1.tmp\\X.HEX"));
+    EXPECT_EQ(".elf", ElfPathFor("hex"));  // shorter than the extension: nothing left to keep
+}
+
+TEST(BuildPaths, PathFileNameIsTheTextAfterTheLastBackslash)
+{
+    const struct { const char* path; const char* name; } cases[] = {
+        { "C:\\a\\b\\Blink.cpp.hex", "Blink.cpp.hex" },
+        { "Blink.hex", "Blink.hex" },
+        { "C:\\a\\", "" },
+        { "", "" },
+        { "\\x", "x" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(c.name, PathFileName(c.path));
+    }
+}
+
+TEST(BuildOrder, YoungestWholeMinuteFirst)
+{
+    std::vector<BuildEntry> entries = {
+        MakeBuildEntry("old", Instant - 125 * FileTimeMinute, Instant),
+        MakeBuildEntry("new", Instant - 3 * FileTimeSecond, Instant),
+        MakeBuildEntry("day", Instant - 2000 * FileTimeMinute, Instant),
+        MakeBuildEntry("mid", Instant - 61 * FileTimeSecond, Instant),
+    };
+    OrderBuilds(entries);
+    ASSERT_EQ(4u, entries.size());
+    EXPECT_EQ("new", entries[0].hexPath);
+    EXPECT_EQ("mid", entries[1].hexPath);
+    EXPECT_EQ("old", entries[2].hexPath);
+    EXPECT_EQ("day", entries[3].hexPath);
+}
+
+TEST(BuildAgeText, ReadsInMinutesHoursOrMoreThanADay)
+{
+    const struct { int32_t minutes; const char* text; } cases[] = {
+        { 0, "0 minute" }, { 1, "1 minute" }, { 2, "2 minutes" }, { 59, "59 minutes" },
+        { 60, "1 hour" }, { 61, "1 hour 1 minute" }, { 62, "1 hour 2 minutes" }, { 120, "2 hours" },
+        { 125, "2 hours 5 minutes" }, { 1439, "23 hours 59 minutes" }, { 1440, "more than a day" },
+        { 3064, "more than a day" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.minutes);
+        EXPECT_EQ(c.text, BuildAgeText(c.minutes));
+    }
+}
