@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "core/Version.h"
+
+namespace {
+
+std::string ReadSourceFile(const std::string& relative)
+{
+    std::ifstream in(std::string(KEVRA_SOURCE_DIR) + "/" + relative, std::ios::binary);
+    return { std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>() };
+}
+
+std::vector<std::string> SplitAtCrLf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(text.substr(start, end - start));
+    lines.push_back(text.substr(start));
+    return lines;
+}
+
+size_t Occurrences(const std::string& text, const std::string& part)
+{
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+uint32_t Le16(const std::string& b, size_t at)
+{
+    return uint8_t(b[at]) | uint8_t(b[at + 1]) << 8;
+}
+
+uint32_t Le32(const std::string& b, size_t at)
+{
+    return Le16(b, at) | Le16(b, at + 2) << 16;
+}
+
+// "v0.3" as the four numbers of a Windows version, joined by separator: "0.3.0.0" or "0,3,0,0".
+std::string FourPartVersion(char separator)
+{
+    std::string numbers = std::string(VersionText).substr(1);
+    for (char& c : numbers)
+        if (c == '.')
+            c = separator;
+    for (size_t parts = Occurrences(numbers, std::string(1, separator)) + 1; parts < 4; ++parts)
+        numbers += std::string(1, separator) + "0";
+    return numbers;
+}
+
+}  // namespace
+
+TEST(HowToText, HasSixteenLinesJoinedByCrLfAndNoBreakAfterTheLast)
+{
+    const std::string text = ReadSourceFile("resources/howto.txt");
+    ASSERT_FALSE(text.empty());
+    const std::vector<std::string> lines = SplitAtCrLf(text);
+    ASSERT_EQ(16u, lines.size());
+    for (size_t i = 0; i < lines.size(); ++i) {
+        SCOPED_TRACE(i + 1);
+        // A lone CR or LF, or a break after the last line, would leave one inside a line.
+        EXPECT_EQ(std::string::npos, lines[i].find_first_of("\r\n"));
+        for (char c : lines[i])
+            EXPECT_TRUE(c >= 0x20 && c <= 0x7E) << "byte " << int(uint8_t(c));
+        const bool blank = i + 1 == 3 || i + 1 == 7 || i + 1 == 10 || i + 1 == 12 || i + 1 == 15;
+        EXPECT_EQ(blank, lines[i].empty());
+    }
+}
+
+TEST(HowToText, FixedLinesStandAsTheyAre)
+{
+    const std::vector<std::string> lines = SplitAtCrLf(ReadSourceFile("resources/howto.txt"));
+    ASSERT_EQ(16u, lines.size());
+    EXPECT_EQ("kevra+", lines[0]);
+    EXPECT_EQ("Up/Down/Left/Right = W/A/S/D ; Buttons A/B/C = K/L/R", lines[13]);
+    EXPECT_EQ("To see more options for kevra+, such as the memory analyzer, run the last project, or exit, "
+              "right-click or double-click its icon in the notification bar.",
+              lines[15]);
+    for (size_t line : { 5, 6, 8, 9 }) {
+        SCOPED_TRACE(line);
+        EXPECT_NE(std::string::npos, lines[line - 1].find("https://"));
+    }
+}
+
+TEST(HowToText, VersionPlaceholderEndsLineFourAndNowhereElse)
+{
+    const std::string text = ReadSourceFile("resources/howto.txt");
+    const std::vector<std::string> lines = SplitAtCrLf(text);
+    ASSERT_EQ(16u, lines.size());
+    EXPECT_EQ(1u, Occurrences(text, "vXXX"));
+    ASSERT_GE(lines[3].size(), 4u);
+    EXPECT_EQ("vXXX", lines[3].substr(lines[3].size() - 4));
+    // Only the placeholder may carry a version, or the shown text would go stale at the next release.
+    EXPECT_EQ(0u, Occurrences(text, VersionText));
+}
+
+TEST(Icon, HoldsA16AndA32PixelImageOf32BitsWithAlphaAndMask)
+{
+    const std::string ico = ReadSourceFile("resources/kevra.ico");
+    ASSERT_GE(ico.size(), 6u);
+    EXPECT_EQ(0u, Le16(ico, 0));
+    EXPECT_EQ(1u, Le16(ico, 2));  // 1 is an icon, 2 a cursor
+    ASSERT_EQ(2u, Le16(ico, 4));
+    ASSERT_GE(ico.size(), 6u + 2 * 16);
+
+    const uint32_t sizes[] = { 16, 32 };
+    for (size_t i = 0; i < 2; ++i) {
+        const uint32_t size = sizes[i];
+        SCOPED_TRACE(size);
+        const size_t entry = 6 + 16 * i;
+        EXPECT_EQ(size, uint8_t(ico[entry]));
+        EXPECT_EQ(size, uint8_t(ico[entry + 1]));
+        EXPECT_EQ(1u, Le16(ico, entry + 4));   // planes
+        EXPECT_EQ(32u, Le16(ico, entry + 6));  // bits per pixel
+        const uint32_t bytes = Le32(ico, entry + 8);
+        const uint32_t offset = Le32(ico, entry + 12);
+        ASSERT_LE(uint64_t(offset) + bytes, ico.size());
+
+        // A DIB, not a PNG: the header's height counts the colour rows and the mask rows.
+        EXPECT_EQ(40u, Le32(ico, offset));
+        EXPECT_EQ(size, Le32(ico, offset + 4));
+        EXPECT_EQ(2 * size, Le32(ico, offset + 8));
+        EXPECT_EQ(32u, Le16(ico, offset + 14));
+        EXPECT_EQ(0u, Le32(ico, offset + 16));  // BI_RGB
+        const uint32_t maskStride = (size + 31) / 32 * 4;
+        ASSERT_EQ(40 + size * size * 4 + maskStride * size, bytes);
+
+        // Transparent background, blue buttons, and a mask that hides exactly the transparent pixels.
+        const size_t pixels = offset + 40;
+        const size_t mask = pixels + size * size * 4;
+        uint64_t blue = 0, green = 0, red = 0;
+        for (uint32_t y = 0; y < size; ++y)
+            for (uint32_t x = 0; x < size; ++x) {
+                const size_t p = pixels + 4 * (y * size + x);
+                const uint8_t alpha = ico[p + 3];
+                const bool hidden = uint8_t(ico[mask + y * maskStride + x / 8]) & (0x80 >> (x % 8));
+                EXPECT_EQ(alpha == 0, hidden) << x << "," << y;
+                blue += uint8_t(ico[p]) * alpha;
+                green += uint8_t(ico[p + 1]) * alpha;
+                red += uint8_t(ico[p + 2]) * alpha;
+            }
+        for (uint32_t corner : { 0u, size - 1, size * (size - 1), size * size - 1 })
+            EXPECT_EQ(0, ico[pixels + 4 * corner + 3]) << "corner pixel " << corner;
+        EXPECT_GT(blue, 2 * red);
+        EXPECT_GT(blue, green);
+    }
+}
+
+TEST(Version, ResourcesCarryTheNumbersOfVersionText)
+{
+    const std::string dotted = FourPartVersion('.');
+    const struct { const char* file; std::string expected; } cases[] = {
+        { "resources/kevra.rc", "FILEVERSION " + FourPartVersion(',') },
+        { "resources/kevra.rc", "PRODUCTVERSION " + FourPartVersion(',') },
+        { "resources/kevra.rc", "\"FileVersion\", \"" + dotted + "\"" },
+        { "resources/kevra.rc", "\"ProductVersion\", \"" + dotted + "\"" },
+        { "resources/kevra-amd64.manifest", "name=\"kevra.agent\" version=\"" + dotted + "\"" },
+        { "resources/kevra-x86.manifest", "name=\"kevra.agent\" version=\"" + dotted + "\"" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        EXPECT_NE(std::string::npos, ReadSourceFile(c.file).find(c.expected)) << c.expected;
+    }
+}
+
+TEST(Manifest, EachBuildAsksForCommonControlsSixOfItsOwnArchitecture)
+{
+    const struct { const char* file; const char* own; const char* other; } cases[] = {
+        { "resources/kevra-amd64.manifest", "processorArchitecture=\"amd64\"", "processorArchitecture=\"x86\"" },
+        { "resources/kevra-x86.manifest", "processorArchitecture=\"x86\"", "processorArchitecture=\"amd64\"" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string manifest = ReadSourceFile(c.file);
+        EXPECT_NE(std::string::npos,
+                  manifest.find("name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\""));
+        EXPECT_EQ(2u, Occurrences(manifest, c.own));  // the agent's identity and the dependency
+        EXPECT_EQ(0u, Occurrences(manifest, c.other));
+    }
+}
