@@ -23,7 +23,8 @@ BuildEntry MakeBuildEntry(std::string hexPath, uint64_t lastWrite, uint64_t scan
     const uint64_t minutes = std::min<uint64_t>(d / FileTimeMinute, std::numeric_limits<int32_t>::max());
     const uint64_t seconds = (d % FileTimeMinute) / FileTimeSecond;
     std::string elfPath = ElfPathFor(hexPath);
-    return { std::move(hexPath), std::move(elfPath), static_cast<int32_t>(minutes), static_cast<int32_t>(seconds) };
+    return { std::move(hexPath), std::move(elfPath), static_cast<int32_t>(minutes), static_cast<int32_t>(seconds),
+             lastWrite };
 }
 
 void OrderBuilds(std::vector<BuildEntry>& entries)

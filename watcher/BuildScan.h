@@ -17,6 +17,7 @@ struct BuildEntry {
     std::string elfPath;   // hexPath less its last 4 characters + ".elf"; never checked on disk
     int32_t ageMinutes;    // whole minutes of |last write - instant|, days and hours folded in
     int32_t ageSeconds;    // whole seconds left over, 0 to 59
+    uint64_t lastWrite;    // the file's last-write time, which tells a rewrite from a build already seen
 };
 
 // The text after the last backslash; the whole path without one; empty after a trailing backslash.
