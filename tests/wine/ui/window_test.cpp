@@ -1,0 +1,262 @@
+// The run-time window builder: windows made hidden from a control table, dialog units, the handler's
+// WM_INITDIALOG before the window can be seen, the modal run and its owner, the modeless run, colours.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+
+#include "ui/Window.h"
+
+namespace {
+
+// What one test's handler saw; tests run one at a time on one thread.
+struct Seen {
+    bool initVisible = true;
+    HWND initFocusCandidate = nullptr;
+    LPARAM initParam = 0;
+    int commands = 0;
+    int cancels = 0;
+    bool destroyed = false;
+};
+Seen seen;
+std::function<void()> onTimer;
+
+INT_PTR CALLBACK TestProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        seen.initVisible = IsWindowVisible(window);
+        seen.initFocusCandidate = reinterpret_cast<HWND>(wParam);
+        seen.initParam = lParam;
+        return FALSE;
+    case WM_COMMAND:
+        ++seen.commands;
+        if (LOWORD(wParam) == IDCANCEL)
+            ++seen.cancels;
+        if (LOWORD(wParam) >= 100 && LOWORD(wParam) < 200)
+            EndModal(window, LOWORD(wParam));
+        return TRUE;
+    case WM_DESTROY:
+        seen.destroyed = true;
+        return FALSE;
+    }
+    return FALSE;
+}
+
+void CALLBACK FireOnce(HWND, UINT, UINT_PTR id, DWORD) noexcept
+{
+    KillTimer(nullptr, id);
+    if (onTimer)
+        onTimer();
+}
+
+// Runs action from the thread's message loop, once the loop that the test starts is running.
+void SoonInLoop(std::function<void()> action)
+{
+    onTimer = std::move(action);
+    SetTimer(nullptr, 0, 10, FireOnce);
+}
+
+constexpr ControlRow Rows[] = {
+    {10, "STATIC", "Label", 2, 2, 100, 12, 0},
+    {101, "BUTTON", "One", 2, 20, 50, 14, 0},
+    {102, "BUTTON", "Two", 60, 20, 50, 14, BS_PUSHBUTTON | WS_TABSTOP},
+    {11, "EDIT", "", 2, 40, 100, 30, ES_MULTILINE},
+};
+
+WindowDesc PixelDesc(HWND owner = nullptr)
+{
+    WindowDesc desc;
+    desc.caption = "Builder test";
+    desc.style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    desc.width = 300;
+    desc.height = 200;
+    desc.owner = owner;
+    return desc;
+}
+
+HWND MakeOwner()
+{
+    WindowDesc desc = PixelDesc();
+    desc.caption = "Owner";
+    HWND owner = CreateRuntimeDialog(desc, {}, TestProc);
+    ShowWindow(owner, SW_SHOW);
+    return owner;
+}
+
+}  // namespace
+
+TEST(RuntimeWindow, IsCreatedHiddenWithTheTableAndThePixelClientArea)
+{
+    seen = {};
+    HWND w = CreateRuntimeDialog(PixelDesc(), Rows, TestProc, 42);
+    ASSERT_NE(nullptr, w);
+    EXPECT_FALSE(IsWindowVisible(w));
+    RECT client{};
+    GetClientRect(w, &client);
+    EXPECT_EQ(300, client.right);
+    EXPECT_EQ(200, client.bottom);
+
+    HWND two = GetDlgItem(w, 102);
+    ASSERT_NE(nullptr, two);
+    RECT r{};
+    GetWindowRect(two, &r);
+    MapWindowPoints(nullptr, w, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(60, r.left);
+    EXPECT_EQ(20, r.top);
+    EXPECT_EQ(50, r.right - r.left);
+
+    const LONG_PTR staticStyle = GetWindowLongPtrW(GetDlgItem(w, 10), GWL_STYLE);
+    EXPECT_EQ(WS_CHILD | WS_VISIBLE, staticStyle & (WS_CHILD | WS_VISIBLE));
+    const LONG_PTR editStyle = GetWindowLongPtrW(GetDlgItem(w, 11), GWL_STYLE);
+    EXPECT_TRUE(editStyle & ES_MULTILINE);
+    EXPECT_FALSE(editStyle & WS_BORDER) << "a given style is used as given";
+    EXPECT_TRUE(GetWindowLongPtrW(GetDlgItem(w, 101), GWL_STYLE) & WS_TABSTOP) << "default push button";
+
+    // Every control gets the window's font unless a control font is given.
+    const LRESULT windowFont = SendMessageW(w, WM_GETFONT, 0, 0);
+    EXPECT_NE(0, windowFont);
+    EXPECT_EQ(windowFont, SendMessageW(two, WM_GETFONT, 0, 0));
+
+    // Centred in the work area.
+    RECT area{}, outer{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    GetWindowRect(w, &outer);
+    EXPECT_LE(std::abs((outer.left + outer.right) - (area.left + area.right)), 1);
+    EXPECT_LE(std::abs((outer.top + outer.bottom) - (area.top + area.bottom)), 1);
+    DestroyWindow(w);
+}
+
+TEST(RuntimeWindow, DialogUnitsFollowTheWindowFont)
+{
+    UniqueFont controlFont = CreatePointFont("System", 14);
+    WindowDesc desc = PixelDesc();
+    desc.unit = WindowUnit::DialogUnits;
+    desc.fontWeight = FW_BOLD;
+    desc.width = 320;
+    desc.height = 220;
+    desc.controlFont = controlFont.get();
+    HWND w = CreateRuntimeDialog(desc, Rows, TestProc);
+    ASSERT_NE(nullptr, w);
+    RECT expected{0, 0, 320, 220};
+    MapDialogRect(w, &expected);
+    RECT client{};
+    GetClientRect(w, &client);
+    EXPECT_EQ(expected.right, client.right);
+    EXPECT_EQ(expected.bottom, client.bottom);
+    EXPECT_GT(client.right, 320) << "four dialog units of an 8-point font span more than four pixels";
+
+    RECT cell{60, 20, 110, 34};
+    MapDialogRect(w, &cell);
+    RECT r{};
+    GetWindowRect(GetDlgItem(w, 102), &r);
+    MapWindowPoints(nullptr, w, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(cell.left, r.left);
+    EXPECT_EQ(cell.top, r.top);
+    EXPECT_EQ(cell.right, r.right);
+    EXPECT_EQ(reinterpret_cast<LRESULT>(controlFont.get()), SendMessageW(GetDlgItem(w, 102), WM_GETFONT, 0, 0));
+    DestroyWindow(w);
+}
+
+TEST(RuntimeWindow, ModalRunDisablesTheOwnerAndReturnsTheEndValue)
+{
+    seen = {};
+    HWND owner = MakeOwner();
+    HWND w = CreateRuntimeDialog(PixelDesc(owner), Rows, TestProc, 7);
+    ASSERT_NE(nullptr, w);
+    EXPECT_EQ(0, seen.commands) << "no message reaches the handler before its WM_INITDIALOG";
+    bool ownerEnabledWhileOpen = true;
+    bool visibleWhileOpen = false;
+    SoonInLoop([&] {
+        ownerEnabledWhileOpen = IsWindowEnabled(owner);
+        visibleWhileOpen = IsWindowVisible(w);
+        SendMessageW(w, WM_COMMAND, MAKEWPARAM(102, BN_CLICKED), LPARAM(GetDlgItem(w, 102)));
+    });
+    EXPECT_EQ(102, RunModal(w));
+    EXPECT_FALSE(seen.initVisible) << "WM_INITDIALOG comes before the window is shown";
+    EXPECT_EQ(7, seen.initParam);
+    EXPECT_FALSE(ownerEnabledWhileOpen);
+    EXPECT_TRUE(visibleWhileOpen);
+    EXPECT_FALSE(IsWindow(w));
+    EXPECT_TRUE(seen.destroyed);
+    EXPECT_TRUE(IsWindowEnabled(owner));
+    EXPECT_EQ(owner, GetFocus());
+    DestroyWindow(owner);
+}
+
+TEST(RuntimeWindow, SystemCloseEndsWithZeroAndEscapeOnlyReachesTheHandler)
+{
+    seen = {};
+    HWND w = CreateRuntimeDialog(PixelDesc(), Rows, TestProc);
+    bool openAfterEscape = false;
+    SoonInLoop([&] {
+        // Escape through the loop's dialog keys, then a close once the key has been handled.
+        PostMessageW(GetDlgItem(w, 101), WM_KEYDOWN, VK_ESCAPE, 0);
+        SoonInLoop([&] {
+            openAfterEscape = IsWindow(w);
+            SendMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0);
+        });
+    });
+    EXPECT_EQ(0, RunModal(w));
+    EXPECT_TRUE(openAfterEscape);
+    EXPECT_EQ(1, seen.cancels);
+    EXPECT_FALSE(IsWindow(w));
+}
+
+TEST(RuntimeWindow, ModelessRunInitialisesHiddenAndEndsWhenDestroyed)
+{
+    seen = {};
+    HWND w = CreateRuntimeDialog(PixelDesc(), Rows, TestProc, 9);
+    bool hiddenInLoop = false;
+    SoonInLoop([&] {
+        hiddenInLoop = !IsWindowVisible(w);
+        DestroyWindow(w);
+    });
+    RunUntilDestroyed(w);
+    EXPECT_FALSE(seen.initVisible);
+    EXPECT_EQ(9, seen.initParam);
+    EXPECT_TRUE(hiddenInLoop);
+    EXPECT_TRUE(seen.destroyed);
+}
+
+TEST(RuntimeWindow, ColoursComeFromTheTableWithOneBrushPerColour)
+{
+    HWND w = CreateRuntimeDialog(PixelDesc(), Rows, TestProc);
+    SetWindowColours(w, {0x554848, 0xAAFFDA});
+    SetControlColours(w, 10, {0x800080, 0xAAFFDA});
+    HDC dc = GetDC(w);
+    const LRESULT dialogBrush = SendMessageW(w, WM_CTLCOLORDLG, WPARAM(dc), LPARAM(w));
+    const LRESULT labelBrush = SendMessageW(w, WM_CTLCOLORSTATIC, WPARAM(dc), LPARAM(GetDlgItem(w, 10)));
+    EXPECT_NE(0, dialogBrush);
+    EXPECT_EQ(dialogBrush, labelBrush) << "one brush for one background colour";
+    EXPECT_EQ(COLORREF(0x800080), GetTextColor(dc));
+    EXPECT_EQ(COLORREF(0xAAFFDA), GetBkColor(dc));
+    LOGBRUSH lb{};
+    GetObjectW(reinterpret_cast<HBRUSH>(dialogBrush), sizeof lb, &lb);
+    EXPECT_EQ(COLORREF(0xAAFFDA), lb.lbColor);
+    EXPECT_EQ(dialogBrush, SendMessageW(w, WM_CTLCOLORDLG, WPARAM(dc), LPARAM(w))) << "made once";
+    // A control without colours of its own keeps the system's.
+    EXPECT_NE(dialogBrush, SendMessageW(w, WM_CTLCOLOREDIT, WPARAM(dc), LPARAM(GetDlgItem(w, 11))));
+    EXPECT_NE(COLORREF(0x800080), GetTextColor(dc));
+    ReleaseDC(w, dc);
+    DestroyWindow(w);
+}
+
+TEST(RuntimeWindow, PointFontHeightFollowsTheScreenResolution)
+{
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    UniqueFont font = CreatePointFont("  System", 14);
+    LOGFONTW lf{};
+    ASSERT_TRUE(GetObjectW(font.get(), sizeof lf, &lf));
+    EXPECT_EQ(-int(std::lround(14.0 * dpi / 72.0)), lf.lfHeight);
+    EXPECT_EQ(FW_NORMAL, lf.lfWeight);
+    EXPECT_EQ(ANSI_CHARSET, lf.lfCharSet);
+    UniqueFont longFace = CreatePointFont(std::string(40, 'x'), 8);
+    ASSERT_TRUE(GetObjectW(longFace.get(), sizeof lf, &lf));
+    EXPECT_EQ(31u, wcslen(lf.lfFaceName));
+}

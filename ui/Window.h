@@ -1,0 +1,124 @@
+// ui/Window.h: builds the agent's windows at run time, with no dialog resource. A window is a
+// description, a table of controls and one dialog procedure; this module makes the in-memory
+// template, adds the controls one by one, owns the fonts and brushes it makes for the window, answers
+// the colour messages, and runs the window modally or until it is destroyed. It keeps no window
+// alive by itself and shows no window that the caller has not asked to run.
+//
+//   constexpr ControlRow Rows[] = {
+//       // id    class     text     x    y   cx  cy  style (0: the kind's default)
+//       { 1000, "STATIC", "",      2, 472, 322, 13, SS_LEFT },
+//       {    1, "BUTTON", "Close", 438, 474, 70, 24, BS_PUSHBUTTON | WS_TABSTOP },
+//   };
+//   WindowDesc desc;                       // centred in the work area, pixels, no owner
+//   desc.caption = "Title";
+//   desc.style = WS_CAPTION | WS_SYSMENU;
+//   desc.width = 512; desc.height = 502;   // client area, in the window's unit
+//   HWND w = CreateRuntimeDialog(desc, Rows, WindowProc, lParam);   // hidden, controls made
+//   SetWindowColours(w, {0x554848, 0xAAFFDA});                      // optional look
+//   INT_PTR result = RunModal(w);          // WindowProc gets WM_INITDIALOG here, just before showing
+//   ... and inside WindowProc: EndModal(w, value);
+//
+// For the main window: RunUntilDestroyed(w) instead of RunModal: WM_INITDIALOG reaches the handler
+// while the window is still hidden, and the loop returns once the window has been destroyed.
+//
+// The handler (a DLGPROC) gets no message before its WM_INITDIALOG; it keeps DWLP_USER to itself.
+// What it returns 0 for takes the default: colour messages are answered from the colour table, and
+// in a modal run a system close (WM_SYSCOMMAND SC_CLOSE, or WM_CLOSE) ends the window with 0.
+// Escape (IDCANCEL) does nothing unless the handler acts on it. All text is ANSI; it is turned into
+// UTF-16 only at the Windows call. Every function runs on the thread that created the window.
+#pragma once
+
+#include <windows.h>
+
+#include <climits>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "core/Win32.h"
+
+// One control: class, id, text, rectangle in the window's unit, style. Style 0 takes the kind's
+// default (push button with tab stop, left text, bordered edit, report list view); any other style
+// is used as given, together with WS_CHILD | WS_VISIBLE.
+struct ControlRow {
+    int id;
+    const char* className;
+    const char* text;
+    int x, y, cx, cy;
+    DWORD style;
+};
+
+enum class WindowUnit {
+    Pixels,
+    DialogUnits,   // dialog units of the window's font (fontFace, fontPoints, fontWeight)
+};
+
+constexpr int CentredPosition = INT_MIN;
+
+struct WindowDesc {
+    std::string caption;
+    DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;   // WS_VISIBLE is always taken off
+    DWORD exStyle = 0;
+    int x = CentredPosition, y = CentredPosition;        // outer top-left corner, window's unit
+    int width = 0, height = 0;                            // client area, window's unit
+    WindowUnit unit = WindowUnit::Pixels;
+    // The window's own (dialog) font: the base of dialog units and the font every control gets,
+    // unless controlFont is given.
+    std::string fontFace = "MS Sans Serif";
+    int fontPoints = 8;
+    int fontWeight = FW_NORMAL;
+    HWND owner = nullptr;                                 // a modal run disables it while open
+    HFONT controlFont = nullptr;                          // not owned; must outlive the window
+};
+
+// Creates the window hidden, with the controls of the table in order (creation order is also the tab
+// order). lParam comes back with the handler's WM_INITDIALOG. Null on failure.
+HWND CreateRuntimeDialog(const WindowDesc& desc, std::span<const ControlRow> controls, DLGPROC handler,
+                         LPARAM lParam = 0);
+
+// Adds one control as the table would; the rectangle is in the window's unit. Null on failure.
+HWND AddControl(HWND window, const ControlRow& row);
+
+// Runs the window modally: brings it to the foreground, gives the handler WM_INITDIALOG (wParam: the
+// first tab stop), sends the owner WM_CANCELMODE and disables it, shows the window, and dispatches
+// every message of the thread until the window is ended or destroyed. Returns the EndModal value (0
+// when the window was destroyed otherwise); the owner then has the keyboard focus back.
+INT_PTR RunModal(HWND window);
+
+// Ends a modal run: stores the value, re-enables the owner, destroys the window.
+void EndModal(HWND window, INT_PTR value);
+
+// Gives the handler WM_INITDIALOG while the window stays hidden, then dispatches every message of the
+// thread until the window has been destroyed. A WM_QUIT is put back in the queue and ends the loop.
+void RunUntilDestroyed(HWND window);
+
+// A font of a face and a point size: height -(points x LOGPIXELSY / 72) rounded, the weight given,
+// ANSI character set. Only the first 31 characters of the face are used.
+UniqueFont CreatePointFont(std::string_view face, int points, int weight = FW_NORMAL);
+
+// Hands a font to the window, which releases it when it is destroyed; returns the font.
+HFONT KeepWithWindow(HWND window, UniqueFont font);
+
+// Colours as COLORREF values (0x00BBGGRR); a negative value means the system's default colour.
+struct ColourPair {
+    int32_t text = -1;
+    int32_t back = -1;
+};
+
+// The window's own colours (WM_CTLCOLORDLG) and, for controls with no colours of their own, none.
+void SetWindowColours(HWND window, ColourPair colours);
+// The colours of one control, answered on WM_CTLCOLORSTATIC and WM_CTLCOLOREDIT. The brush of each
+// background is made once and released with the window.
+void SetControlColours(HWND window, int controlId, ColourPair colours);
+
+// Sets the window icon (32 x 32 large, 16 x 16 small) from an icon group of the program's own module;
+// sets none when the resource is missing.
+void SetWindowIconResource(HWND window, const char* resourceName);
+
+// Moves the window so that its outer rectangle is centred in the desktop work area.
+void CentreInWorkArea(HWND window);
+
+// Sizes the window so that its client area is width x height pixels, the frame added around it,
+// without moving it.
+void SetClientSize(HWND window, int width, int height);
