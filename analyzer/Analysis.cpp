@@ -1,0 +1,157 @@
+#include "analyzer/Analysis.h"
+
+#include <limits>
+
+#include "core/SettingsText.h"
+
+std::string SizeReport;
+std::vector<std::string> SymbolLines;
+
+namespace {
+
+constexpr std::string_view LineEnd = "\r\n";
+
+int HexDigit(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+std::string Quoted(std::string_view path)
+{
+    std::string out = "\"";
+    out.append(path).append("\"");
+    return out;
+}
+
+// cmd /C strips the first and the last quote when the line holds more than two; the outer pair is
+// there to be stripped.
+std::string InterpreterParameters(std::string_view command, std::string_view elfPath, std::string_view suffix)
+{
+    std::string output(elfPath);
+    output.append(suffix);
+    std::string line = "/C \"";
+    line.append(command).append(Quoted(elfPath)).append(" > ").append(Quoted(output)).append("\"");
+    return line;
+}
+
+}  // namespace
+
+std::string SplitField(std::string_view text, std::string_view delimiter, int64_t n)
+{
+    if (n < 1)
+        return {};
+    if (delimiter.empty())
+        return n == 1 ? std::string(text) : std::string();
+    size_t from = 0;
+    for (int64_t field = 1; field < n; ++field) {
+        const size_t at = text.find(delimiter, from);
+        if (at == std::string_view::npos)
+            return {};
+        from = at + delimiter.size();
+    }
+    const size_t end = text.find(delimiter, from);
+    return std::string(text.substr(from, end == std::string_view::npos ? std::string_view::npos : end - from));
+}
+
+std::vector<std::string> CutSymbolLines(std::string_view mapText)
+{
+    std::vector<std::string> lines;
+    size_t from = 0;
+    for (size_t end; (end = mapText.find(LineEnd, from)) != std::string_view::npos; from = end + LineEnd.size())
+        lines.emplace_back(mapText.substr(from, end - from));
+    return lines;
+}
+
+std::string SramSummaryText(std::string_view sizeReport)
+{
+    const size_t headerEnd = sizeReport.find(LineEnd);
+    std::string_view counts = headerEnd != std::string_view::npos ? sizeReport.substr(headerEnd + LineEnd.size())
+                              : sizeReport.empty()                ? sizeReport
+                                                                  : sizeReport.substr(1);
+    std::string text = TrimSpaces(counts);
+    std::string single;
+    single.reserve(text.size());
+    for (char c : text) {
+        if (c == '\t')
+            c = ' ';
+        if (c == ' ' && !single.empty() && single.back() == ' ')
+            continue;   // runs of blanks collapse to one space
+        single += c;
+    }
+    const std::string data = SplitField(single, " ", 2);
+    const std::string bss = SplitField(single, " ", 3);
+    return "SRAM: " + data + " B in static data, " + bss + " B in uninitialized variables";
+}
+
+std::string FlashSummaryText(const std::vector<std::string>& symbolLines)
+{
+    int64_t bytes = 0;
+    int64_t objects = 0;
+    for (const std::string& line : symbolLines) {
+        ++objects;
+        bytes += SymbolSize(line);
+    }
+    return "FLASH: " + GroupedThousands(bytes) + " bytes used by " + SizeText(objects) + " objects";
+}
+
+std::string SymbolName(std::string_view line)
+{
+    constexpr size_t NameStart = 11;
+    return line.size() > NameStart ? std::string(line.substr(NameStart)) : std::string();
+}
+
+std::string SymbolType(std::string_view line)
+{
+    return SplitField(line, " ", 2);
+}
+
+int32_t SymbolSize(std::string_view line)
+{
+    constexpr uint64_t Largest = std::numeric_limits<int32_t>::max();
+    const std::string field = SplitField(line, " ", 1);
+    uint64_t value = 0;
+    for (char c : field) {
+        const int digit = HexDigit(c);
+        if (digit < 0)
+            break;
+        value = value * 16 + uint64_t(digit);
+        if (value > Largest)
+            return int32_t(Largest);
+    }
+    return int32_t(value);
+}
+
+std::string SizeText(int64_t size)
+{
+    return DecimalText(size);
+}
+
+std::string GroupedThousands(int64_t value)
+{
+    const std::string plain = DecimalText(value);
+    const size_t sign = value < 0 ? 1 : 0;
+    std::string grouped = plain.substr(0, sign);
+    const size_t digits = plain.size() - sign;
+    for (size_t i = 0; i < digits; ++i) {
+        if (i != 0 && (digits - i) % 3 == 0)
+            grouped += ',';
+        grouped += plain[sign + i];
+    }
+    return grouped;
+}
+
+std::string SizeRunParameters(std::string_view elfPath)
+{
+    return InterpreterParameters("avr-size ", elfPath, ".size");
+}
+
+std::string SymbolRunParameters(std::string_view elfPath)
+{
+    return InterpreterParameters("avr-nm --size-sort -C -r ", elfPath, ".map");
+}

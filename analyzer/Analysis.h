@@ -1,0 +1,50 @@
+// analyzer/Analysis.h: the memory analysis of the last build. avr-size and avr-nm run on its .elf
+// through the command interpreter and write their reports beside it; this module builds their
+// command lines and reads the reports: the SRAM and FLASH summary lines and the name, type and size
+// of every symbol. The runs themselves (RunMemoryAnalysis, ShellStartProcess) are in AnalysisRun.h.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The last run's output, replaced by each run and read by the analyzer window and the CSV export.
+// Touched by the user-interface thread only.
+extern std::string SizeReport;                 // the avr-size report, bytes unchanged
+extern std::vector<std::string> SymbolLines;   // the avr-nm lines, without their CR LF
+
+// Field n (1-based) of text split at delimiter: the text before the first delimiter is field 1,
+// adjacent delimiters give an empty field, and n beyond the last field (or below 1) gives "".
+std::string SplitField(std::string_view text, std::string_view delimiter, int64_t n);
+
+// The lines of a report, each ended by CR LF; text after the last CR LF is dropped.
+std::vector<std::string> CutSymbolLines(std::string_view mapText);
+
+// "SRAM: <data> B in static data, <bss> B in uninitialized variables", the counts taken as text from
+// the line after the report's header.
+std::string SramSummaryText(std::string_view sizeReport);
+
+// "FLASH: <total, grouped by thousands> bytes used by <count> objects"; every line counts, a
+// malformed one with size 0.
+std::string FlashSummaryText(const std::vector<std::string>& symbolLines);
+
+// The fields of an avr-nm line "00000100 T main": the name from the 12th character on ("" for a
+// shorter line), the type letter, and the size read as hexadecimal (0 without a digit, capped at
+// the largest 32-bit value rather than wrapping to a negative size).
+std::string SymbolName(std::string_view line);
+std::string SymbolType(std::string_view line);
+int32_t SymbolSize(std::string_view line);
+
+// Plain decimal digits, a minus sign for negative values, no grouping.
+std::string SizeText(int64_t size);
+
+// Decimal digits grouped by three with commas: 1234567 gives "1,234,567".
+std::string GroupedThousands(int64_t value);
+
+// The parameters for the command interpreter that run avr-size and avr-nm on elfPath, their output
+// redirected to elfPath + ".size" and + ".map". Every path is quoted, and the whole command once
+// more, so that cmd /C, which strips the first and the last quote of such a line, keeps the inner
+// ones: a path with spaces, "&", "(" or "^" stays one path.
+std::string SizeRunParameters(std::string_view elfPath);
+std::string SymbolRunParameters(std::string_view elfPath);
