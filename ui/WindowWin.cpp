@@ -98,6 +98,18 @@ INT_PTR ColourAnswer(WindowState& state, UINT message, HDC dc, HWND control)
     return 0;
 }
 
+// Enter in a multi-line edit that does not keep it for itself: Windows' edit hands it to the dialog,
+// Wine's drops it; the loop makes both send the dialog IDOK.
+bool EnterForTheDialog(const MSG& msg)
+{
+    if (msg.message != WM_KEYDOWN || msg.wParam != VK_RETURN || GetKeyState(VK_CONTROL) < 0)
+        return false;
+    wchar_t className[16]{};
+    GetClassNameW(msg.hwnd, className, 16);
+    const LONG_PTR style = GetWindowLongPtrW(msg.hwnd, GWL_STYLE);
+    return lstrcmpiW(className, L"Edit") == 0 && (style & ES_MULTILINE) && !(style & ES_WANTRETURN);
+}
+
 INT_PTR CALLBACK RuntimeDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
     WindowState* state = StateOf(window);
@@ -129,6 +141,10 @@ INT_PTR CALLBACK RuntimeDialogProc(HWND window, UINT message, WPARAM wParam, LPA
             return TRUE;
         }
         break;
+    case DM_GETDEFID:
+        // No default button unless the handler names one: Enter then reaches it as IDOK.
+        SetWindowLongPtrW(window, DWLP_MSGRESULT, 0);
+        return TRUE;
     case WM_CLOSE:
         if (state->run) {
             EndModal(window, 0);
@@ -193,6 +209,10 @@ void PumpMessages(Done done)
         if (got < 0)
             return;
         HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+        if (StateOf(root) && root != msg.hwnd && EnterForTheDialog(msg)) {
+            SendMessageW(root, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), LPARAM(GetDlgItem(root, IDOK)));
+            continue;
+        }
         if (StateOf(root) && IsDialogMessageW(root, &msg))
             continue;
         TranslateMessage(&msg);
