@@ -23,6 +23,24 @@ SIZE MeasureOneLine(HDC dc, const std::string& text)
     return size;
 }
 
+// The image of a message-box icon number, 32 x 32, owned by the caller. The numbers are those of the
+// system's message-box icons; a system that gives nothing for them without a module gets the same
+// icon from user32, or the standard icon of the same meaning.
+HICON LoadMessageIcon(int number)
+{
+    if (HICON icon = static_cast<HICON>(LoadImageA(nullptr, MAKEINTRESOURCEA(number), IMAGE_ICON, 32, 32, 0)))
+        return icon;
+    if (HMODULE user32 = GetModuleHandleW(L"user32.dll"))
+        if (HICON icon = static_cast<HICON>(LoadImageW(user32, MAKEINTRESOURCEW(number), IMAGE_ICON, 32, 32, 0)))
+            return icon;
+    const WORD standard = number == 101 ? 32515    // IDI_EXCLAMATION
+                          : number == 102 ? 32514  // IDI_QUESTION
+                          : number == 103 ? 32513  // IDI_HAND
+                                          : 32516; // IDI_ASTERISK
+    HICON shared = LoadIconW(nullptr, MAKEINTRESOURCEW(standard));
+    return shared ? CopyIcon(shared) : nullptr;
+}
+
 }  // namespace
 
 int32_t ShowMessageDialog(HWND owner, const std::string& text, const std::string& caption, uint32_t style,
@@ -48,9 +66,8 @@ int32_t ShowMessageDialog(HWND owner, const std::string& text, const std::string
     if (withIcon) {
         AddControl(dialog, {IdMessageIcon, "STATIC", "", 5, 5, 0, 0, SS_ICON});
         SetControlColours(dialog, IdMessageIcon, look);
-        // Numbered images of the system; when it has none, the control stays empty and the layout
-        // is still the one with an icon.
-        iconImage = static_cast<HICON>(LoadImageA(nullptr, MAKEINTRESOURCEA(icon.iconNumber), IMAGE_ICON, 32, 32, 0));
+        // When no image can be had, the control stays empty and the layout is still the one with an icon.
+        iconImage = LoadMessageIcon(icon.iconNumber);
         SendDlgItemMessageW(dialog, IdMessageIcon, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(iconImage));
     }
     const int textX = withIcon ? 42 : 10;
