@@ -275,6 +275,30 @@ TEST_F(MessageDialog, HowToStyleShowsTheInformationIconAndOneOkButton)
     EXPECT_EQ("wine_ui_message_dialog", caption);
 }
 
+TEST_F(MessageDialog, ReleasesTheFontsBrushAndIconItMade)
+{
+    HGDIOBJ textFont = nullptr, buttonFont = nullptr, background = nullptr;
+    HICON iconImage = nullptr;
+    SoonInLoop([&] {
+        HWND d = OpenDialog();
+        textFont = HGDIOBJ(SendDlgItemMessageW(d, IdMessageText, WM_GETFONT, 0, 0));
+        buttonFont = HGDIOBJ(SendDlgItemMessageW(d, 12302, WM_GETFONT, 0, 0));
+        HDC dc = GetDC(d);
+        background = HGDIOBJ(SendMessageW(d, WM_CTLCOLORDLG, WPARAM(dc), LPARAM(d)));
+        ReleaseDC(d, dc);
+        iconImage = HICON(SendDlgItemMessageW(d, IdMessageIcon, STM_GETIMAGE, IMAGE_ICON, 0));
+        Press(d, 12302);
+    });
+    EXPECT_EQ(1, ShowMessageDialog(nullptr, "Owned objects", "Objects", 0x40, ""));
+    ASSERT_TRUE(textFont && buttonFont && background && iconImage);
+    EXPECT_NE(textFont, buttonFont) << "text and buttons each have their own font";
+    EXPECT_EQ(0u, GetObjectType(textFont));
+    EXPECT_EQ(0u, GetObjectType(buttonFont));
+    EXPECT_EQ(0u, GetObjectType(background));
+    ICONINFO info{};
+    EXPECT_FALSE(GetIconInfo(iconImage, &info));
+}
+
 TEST_F(MessageDialog, ReleasesItsGdiObjects)
 {
     auto gdiObjects = [] { return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS); };
