@@ -4,14 +4,24 @@
 
 #include <objbase.h>
 
+#include "core/MainWindow.h"
 #include "core/Settings.h"
+#include "ui/MessageDialog.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     // This thread's apartment comes first, before any of the program's own code runs.
     CoInitialize(nullptr);
+    // One agent per session: a second one would add a second icon and start the simulator twice.
+    if (HandOverToRunningAgent()) {
+        CoUninitialize();
+        return 0;
+    }
     InitFolders();
     LoadSettings();
+    SetMessageDialogAppearance("System", 14, 0x554848, 0xAAFFDA);
+    CreateMainWindow();
+    MainFont = UniqueFont{};
     CoUninitialize();
     return 0;
 }

@@ -1,0 +1,212 @@
+#include "core/MainWindow.h"
+
+#include <shlobj.h>
+
+#include <cstdlib>
+
+#include "analyzer/AnalysisRun.h"
+#include "core/AgentText.h"
+#include "core/Settings.h"
+#include "core/SettingsText.h"
+#include "core/SharedValues.h"
+#include "core/TrayIcon.h"
+#include "ui/MessageDialog.h"
+#include "ui/Window.h"
+#include "watcher/BuildWatcher.h"
+
+HWND MainWindow = nullptr;
+UniqueFont MainFont;
+HANDLE WatcherThread = nullptr;
+
+namespace {
+
+constexpr COLORREF Background = 0xAAFFDA;
+constexpr COLORREF Text = 0x554848;
+constexpr COLORREF FolderText = 0x800080;
+
+constexpr ControlRow MainControls[] = {
+    // id                class     text                      x    y   cx   cy  style (0: the kind's default)
+    { IdCopyHex,        "BUTTON", "Copy new .hex file to",   2,   2, 104,  16, BS_AUTOCHECKBOX | WS_TABSTOP },
+    { IdFolderLabel,    "STATIC", "",                      107,   4, 190,  12, SS_PATHELLIPSIS | SS_SUNKEN | SS_NOTIFY },
+    { IdChooseFolder,   "BUTTON", "...",                   298,   4,  20,  12, BS_PUSHBUTTON | WS_TABSTOP },
+    { IdStatusText,     "EDIT",   "",                        2,  22, 316, 176, ES_MULTILINE },
+    { IdRunLastProject, "BUTTON", "Run last project",        5, 200,  90,  16, BS_PUSHBUTTON | WS_TABSTOP },
+    { IdMemoryAnalyzer, "BUTTON", "Memory Analyzer",       100, 200,  90,  16, BS_PUSHBUTTON | WS_TABSTOP },
+    { IdHowTo,          "BUTTON", "How to / About",        195, 200,  90,  16, BS_PUSHBUTTON | WS_TABSTOP },
+};
+
+constexpr DWORD StackSize = 0x100000;
+
+// Explorer broadcasts this after a restart, when the notification area has forgotten every icon.
+const UINT TaskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
+
+void SetFolderLabel(const std::string& homedir)
+{
+    SetDlgItemTextW(MainWindow, IdFolderLabel, Widen(WithoutTrailingBackslashes(homedir)).c_str());
+}
+
+std::string LoadHowToResource()
+{
+    HMODULE self = GetModuleHandleA(nullptr);
+    HRSRC found = FindResourceA(self, "HOWTO", MAKEINTRESOURCEA(10));   // RT_RCDATA
+    HGLOBAL loaded = found ? LoadResource(self, found) : nullptr;
+    const char* bytes = loaded ? static_cast<const char*>(LockResource(loaded)) : nullptr;
+    return bytes ? std::string(bytes, SizeofResource(self, found)) : std::string();
+}
+
+void RunLastProject()
+{
+    const std::string simulator = OwnExeFolder() + "kevra.exe";
+    const std::string elf = ReadLastElfPath();
+    ShellExecuteA(nullptr, "open", simulator.c_str(), elf.c_str(), nullptr, SW_SHOWNORMAL);
+}
+
+// Places the folder browser 50 pixels right of the main window's left edge, level with its top.
+int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM data) noexcept
+{
+    if (message == BFFM_INITIALIZED) {
+        const std::wstring& selected = *reinterpret_cast<const std::wstring*>(data);
+        SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(selected.c_str()));
+        RECT r;
+        GetWindowRect(MainWindow, &r);
+        SetWindowPos(browser, nullptr, r.left + 50, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    }
+    return 0;
+}
+
+void ChooseTargetFolder()
+{
+    const std::wstring selected = Widen(ReadHomeDir());
+    const std::wstring title = L"Choose target directory for .hex files";
+    BROWSEINFOW info{};
+    info.hwndOwner = MainWindow;
+    info.lpszTitle = title.c_str();
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    info.lpfn = BrowseCallback;
+    info.lParam = reinterpret_cast<LPARAM>(&selected);
+    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&info);
+    if (!chosen)
+        return;
+    wchar_t path[MAX_PATH] = {};
+    const bool hasPath = SHGetPathFromIDListW(chosen, path);
+    CoTaskMemFree(chosen);
+    if (!hasPath || path[0] == 0)
+        return;
+    const std::string homedir = WithOneTrailingBackslash(Narrow(path));
+    WriteHomeDir(homedir);
+    SetFolderLabel(homedir);
+    SaveSettings();
+}
+
+void Initialise()
+{
+    WatcherThread = CreateThread(nullptr, StackSize, BuildWatcher, MainWindow, 0, nullptr);
+    TrayIconAdd();
+    CreateTrayMenu();
+    if (!PathExists(SettingsFile)) {
+        DiscoverSketchbookFolder(MainWindow);
+        ShowHowTo(MainWindow);
+    }
+}
+
+INT_PTR OnCommand(int id, int code)
+{
+    if ((id == IdMemoryAnalyzer && code == 0) || id == MenuMemoryAnalyzer)
+        RunMemoryAnalysis(MainWindow, id);
+    else if ((id == IdRunLastProject && code == 0) || id == MenuRunLastProject)
+        RunLastProject();
+    else if ((id == IdHowTo && code == 0) || id == MenuHowTo)
+        ShowHowTo(MainWindow);
+    else if (id == MenuExit)
+        DestroyWindow(MainWindow);
+    else if (id == IdCopyHex && code == BN_CLICKED) {
+        WriteCopyHex(SendDlgItemMessageW(MainWindow, IdCopyHex, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0);
+        SaveSettings();
+    } else if (id == IdChooseFolder && code == BN_CLICKED)
+        ChooseTargetFolder();
+    return 0;
+}
+
+}  // namespace
+
+INT_PTR CALLBACK MainWindowProc(HWND, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        Initialise();
+        return 0;
+    case TrayCallbackMessage:
+        return OnTrayMessage(lParam);
+    case WM_COMMAND:
+        return OnCommand(LOWORD(wParam), HIWORD(wParam));
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_MINIMIZE || (wParam & 0xFFF0) == SC_CLOSE) {
+            ShowWindow(MainWindow, SW_HIDE);
+            TrayIconAdd();
+            return 1;
+        }
+        return 0;
+    case WM_DESTROY:
+        CloseHandle(WatcherThread);
+        TrayIconRemove();
+        return 0;
+    }
+    // While the window is hidden the icon is the only way in: put it back after an Explorer restart.
+    if (message == TaskbarCreatedMessage && TaskbarCreatedMessage != 0 && !IsWindowVisible(MainWindow))
+        TrayIconAdd();
+    return 0;
+}
+
+void ShowHowTo(HWND owner)
+{
+    ShowMessageDialog(owner, HowToText(LoadHowToResource()), "kevra+ howto/about", MB_ICONASTERISK, "");
+}
+
+void CreateMainWindow()
+{
+    MainFont = CreatePointFont("System", 14);
+    WindowDesc desc;
+    desc.caption = MainWindowTitle();
+    desc.style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    desc.width = 320;
+    desc.height = 220;
+    desc.unit = WindowUnit::DialogUnits;
+    desc.fontFace = "MS Sans Serif";
+    desc.fontPoints = 8;
+    desc.fontWeight = FW_BOLD;
+    desc.controlFont = MainFont.get();
+    MainWindow = CreateRuntimeDialog(desc, MainControls, MainWindowProc);
+    if (!MainWindow)
+        return;
+    SetWindowColours(MainWindow, { Text, Background });
+    SetControlColours(MainWindow, IdCopyHex, { Text, Background });
+    SetControlColours(MainWindow, IdFolderLabel, { FolderText, Background });
+    SetControlColours(MainWindow, IdStatusText, { Text, Background });
+    SetWindowIconResource(MainWindow, "AICO");
+    // The settings may hold any number; the box shows what the watcher does with it: copy when non-zero.
+    SendDlgItemMessageW(MainWindow, IdCopyHex, BM_SETCHECK, ReadCopyHex() != 0 ? BST_CHECKED : BST_UNCHECKED, 0);
+    SetFolderLabel(ReadHomeDir());
+    RunUntilDestroyed(MainWindow);
+}
+
+bool HandOverToRunningAgent()
+{
+    // The mutex lives in the session namespace; its handle stays open for the life of the process.
+    CreateMutexA(nullptr, FALSE, "Local\\kevra-agent.single-instance");
+    if (GetLastError() != ERROR_ALREADY_EXISTS)
+        return false;
+    // The other agent may still be starting: give its window a moment to appear.
+    const std::wstring title = Widen(MainWindowTitle());
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        HWND running = FindWindowW(L"#32770", title.c_str());
+        if (running) {
+            DWORD process = 0;
+            GetWindowThreadProcessId(running, &process);
+            AllowSetForegroundWindow(process);
+            PostMessageW(running, TrayCallbackMessage, 0, WM_LBUTTONDBLCLK);
+            break;
+        }
+        Sleep(100);
+    }
+    return true;
+}

@@ -1,0 +1,32 @@
+// core/MainWindow.h: the agent's main window and command dispatcher. It is created hidden and lives
+// from start-up to "Exit kevra+"; closing or minimising it only hides it. Its initialisation starts
+// the build watcher, adds the notification icon and, on a first run, presets the copy folder and
+// shows the how-to text.
+#pragma once
+
+#include <windows.h>
+
+#include "core/Win32.h"
+#include "watcher/BuildWatcher.h"   // IdStatusText, the control the watcher writes
+
+// Control ids of the main window.
+constexpr int IdCopyHex = 997;
+constexpr int IdFolderLabel = 998;
+constexpr int IdChooseFolder = 999;
+constexpr int IdMemoryAnalyzer = 1001;
+constexpr int IdRunLastProject = 1002;
+constexpr int IdHowTo = 1003;
+
+extern HWND MainWindow;
+extern UniqueFont MainFont;      // "System" 14 pt, every control's font; released by the entry point
+extern HANDLE WatcherThread;
+
+// Creates the main window hidden and runs it until it is destroyed.
+void CreateMainWindow();
+INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+// Shows the how-to/about text in the message dialog, owned by owner.
+void ShowHowTo(HWND owner);
+
+// A second start of the agent in the same session: shows the running agent's main window as a
+// double click on its icon would. Returns false when no other agent runs (this one goes on).
+bool HandOverToRunningAgent();

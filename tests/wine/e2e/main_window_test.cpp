@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include "AgentDriver.h"
+
+namespace {
+
+constexpr char HowToCaption[] = "kevra+ howto/about";
+
+// The agent's roaming folder is the shell's, not an environment variable: the preferences fixture
+// goes there and is removed again.
+std::string ArduinoFolder()
+{
+    char appData[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData);
+    return std::string(appData) + "\\Arduino\\";
+}
+
+struct AgentTest : ::testing::Test {
+    ScratchFolder scratch{"e2e"};
+    std::string agentFolder;
+    std::string temp;
+
+    void SetUp() override
+    {
+        agentFolder = PrepareAgentFolder(scratch.path);
+        temp = scratch.path + "temp\\";
+        CreateDirectoryW(Widen(temp).c_str(), nullptr);
+        RemoveTree(ArduinoFolder());
+    }
+    void TearDown() override { RemoveTree(ArduinoFolder()); }
+
+    void WritePreferences(const std::string& text)
+    {
+        CreateDirectoryW(Widen(ArduinoFolder()).c_str(), nullptr);
+        WriteFileBytes(ArduinoFolder() + "preferences.txt", text);
+    }
+    void WriteIni(const std::string& copyhex, const std::string& homedir)
+    {
+        WriteFileBytes(temp + "kevra-agent.ini", "[Config]\r\ncopyhex=" + copyhex + "\r\nhomedir=" + homedir + "\r\n");
+    }
+};
+
+HWND WaitForHowTo(const RunningAgent& agent, DWORD milliseconds = 10000)
+{
+    // The dialog exists hidden while its controls are made and laid out; it is ready once shown.
+    HWND dialog = nullptr;
+    WaitFor([&] {
+        dialog = FindProcessWindow(agent.process.dwProcessId, HowToCaption);
+        return dialog && IsWindowVisible(dialog);
+    }, milliseconds);
+    return dialog && IsWindowVisible(dialog) ? dialog : nullptr;
+}
+
+}  // namespace
+
+TEST_F(AgentTest, FirstRunPresetsTheFolderAndShowsTheHowTo)
+{
+    WritePreferences("editor.font=Mono\r\nsketchbook.path=D:\\Sketches\r\n");
+    RunningAgent agent;
+    ASSERT_TRUE(agent.Start(agentFolder, temp));
+
+    HWND howTo = WaitForHowTo(agent);
+    ASSERT_TRUE(howTo);
+    EXPECT_FALSE(IsWindowVisible(agent.mainWindow));
+    EXPECT_TRUE(agent.IconPresent());
+    const std::string text = ControlText(howTo, 12300);
+    EXPECT_NE(std::string::npos, text.find("v0.3"));
+    EXPECT_EQ(std::string::npos, text.find("vXXX"));
+    EXPECT_EQ("&OK", ControlText(howTo, 12302));
+    EXPECT_FALSE(IsWindowEnabled(agent.mainWindow));   // the dialog's owner
+
+    EXPECT_EQ("[Config]\r\ncopyhex=0\r\nhomedir=D:\\Sketches\\\r\n", ReadFileBytes(agent.IniPath()));
+    EXPECT_EQ("D:\\Sketches", ControlText(agent.mainWindow, 998));
+
+    SendMessageW(GetDlgItem(howTo, 12302), BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(howTo); }));
+    EXPECT_TRUE(IsWindowEnabled(agent.mainWindow));
+    EXPECT_FALSE(IsWindowVisible(agent.mainWindow));
+    ASSERT_TRUE(agent.Exit());
+
+    // The file exists now: the next start is no first run.
+    RunningAgent again;
+    ASSERT_TRUE(again.Start(agentFolder, temp));
+    EXPECT_FALSE(WaitForHowTo(again, 3000));
+    EXPECT_EQ("D:\\Sketches", ControlText(again.mainWindow, 998));
+    EXPECT_TRUE(again.Exit());
+}
+
+TEST_F(AgentTest, ControlsAreThoseOfTheTableAndTheCheckBoxSavesAtOnce)
+{
+    WriteIni("0", "D:\\Games\\");
+    RunningAgent agent;
+    ASSERT_TRUE(agent.Start(agentFolder, temp));
+
+    const struct { int id; const char* cls; const char* text; DWORD style; } controls[] = {
+        { 997, "Button", "Copy new .hex file to", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_AUTOCHECKBOX },
+        { 998, "Static", "D:\\Games", WS_CHILD | WS_VISIBLE | SS_PATHELLIPSIS | SS_SUNKEN | SS_NOTIFY },
+        { 999, "Button", "...", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON },
+        { 1002, "Button", "Run last project", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON },
+        { 1001, "Button", "Memory Analyzer", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON },
+        { 1003, "Button", "How to / About", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON },
+    };
+    for (const auto& c : controls) {
+        SCOPED_TRACE(c.id);
+        HWND control = GetDlgItem(agent.mainWindow, c.id);
+        ASSERT_TRUE(control);
+        EXPECT_EQ(0, lstrcmpiA(c.cls, ClassName(control).c_str()));
+        EXPECT_EQ(c.text, WindowText(control));
+        // Styles of the table; the class may add bits of its own only above the low word's type bits.
+        EXPECT_EQ(c.style, DWORD(GetWindowLongW(control, GWL_STYLE)) & (c.style | 0xFFFF000F));
+    }
+    HWND status = GetDlgItem(agent.mainWindow, 1000);
+    ASSERT_TRUE(status);
+    EXPECT_EQ(0, lstrcmpiA("Edit", ClassName(status).c_str()));
+    const DWORD statusStyle = GetWindowLongW(status, GWL_STYLE);
+    EXPECT_TRUE(statusStyle & ES_MULTILINE);
+    EXPECT_FALSE(statusStyle & (WS_BORDER | WS_VSCROLL | WS_HSCROLL | WS_TABSTOP | ES_READONLY));
+
+    // Tab order is creation order.
+    const int order[] = { 997, 998, 999, 1000, 1002, 1001, 1003 };
+    HWND child = GetWindow(agent.mainWindow, GW_CHILD);
+    for (int id : order) {
+        ASSERT_TRUE(child);
+        EXPECT_EQ(id, GetDlgCtrlID(child));
+        child = GetWindow(child, GW_HWNDNEXT);
+    }
+
+    const DWORD style = GetWindowLongW(agent.mainWindow, GWL_STYLE);
+    EXPECT_EQ(DWORD(WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX), style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_MAXIMIZEBOX));
+
+    HWND check = GetDlgItem(agent.mainWindow, 997);
+    EXPECT_EQ(BST_UNCHECKED, SendMessageW(check, BM_GETCHECK, 0, 0));
+    SendMessageW(check, BM_CLICK, 0, 0);
+    EXPECT_EQ(BST_CHECKED, SendMessageW(check, BM_GETCHECK, 0, 0));
+    EXPECT_EQ("[Config]\r\ncopyhex=1\r\nhomedir=D:\\Games\\\r\n", ReadFileBytes(agent.IniPath()));
+    SendMessageW(check, BM_CLICK, 0, 0);
+    EXPECT_EQ("[Config]\r\ncopyhex=0\r\nhomedir=D:\\Games\\\r\n", ReadFileBytes(agent.IniPath()));
+    EXPECT_TRUE(agent.Exit());
+}
+
+TEST_F(AgentTest, RunLastProjectAndANewBuild)
+{
+    WriteIni("0", "");
+    RunningAgent agent;
+    ASSERT_TRUE(agent.Start(agentFolder, temp));
+
+    // No build seen yet: the simulator starts with an empty parameter text.
+    SendMessageW(GetDlgItem(agent.mainWindow, 1002), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return agent.SimulatorStarts().size() == 1; }, 20000));
+    EXPECT_EQ("", agent.SimulatorStarts()[0]);
+
+    CreateDirectoryW(Widen(temp + "build7034.tmp").c_str(), nullptr);
+    WriteFileBytes(temp + "build7034.tmp\\Blink.cpp.hex", ":00000001FF\r\n");
+    const std::string elf = temp + "build7034.tmp\\Blink.cpp.elf";
+    ASSERT_TRUE(WaitFor([&] { return agent.SimulatorStarts().size() == 2; }, 15000));
+    EXPECT_EQ(elf, agent.SimulatorStarts()[1]);
+
+    const std::string expected = "Temp folder is \"" + temp + "\"\r\n\r\n1. \"build7034.tmp\\Blink.cpp.hex\"\r\n"
+                                 "Last modified 0 minute ago\r\n\r\n";
+    EXPECT_TRUE(WaitFor([&] { return ControlText(agent.mainWindow, 1000) == expected; }));
+    EXPECT_EQ(expected, ControlText(agent.mainWindow, 1000));
+
+    agent.Command(202);   // the menu's "Run last project"
+    ASSERT_TRUE(WaitFor([&] { return agent.SimulatorStarts().size() == 3; }));
+    EXPECT_EQ(elf, agent.SimulatorStarts()[2]);
+    Sleep(4500);          // one more poll: the build is not new any more
+    EXPECT_EQ(3u, agent.SimulatorStarts().size());
+    EXPECT_TRUE(agent.Exit());
+}
+
+TEST_F(AgentTest, IconAndWindowTradePlacesAndExitLeavesTheSettingsAlone)
+{
+    WriteIni("1", "D:\\Games\\");
+    const std::string ini = ReadFileBytes(temp + "kevra-agent.ini");
+    RunningAgent agent;
+    ASSERT_TRUE(agent.Start(agentFolder, temp));
+    ASSERT_TRUE(WaitFor([&] { return agent.IconPresent(); }));
+    EXPECT_FALSE(IsWindowVisible(agent.mainWindow));
+
+    agent.SendTrayEvent(WM_LBUTTONDOWN);   // a single click does nothing
+    agent.SendTrayEvent(WM_LBUTTONUP);
+    Sleep(300);
+    EXPECT_FALSE(IsWindowVisible(agent.mainWindow));
+
+    SendMessageW(agent.mainWindow, WM_USER + 501, 0, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(IsWindowVisible(agent.mainWindow));
+    EXPECT_FALSE(agent.IconPresent());
+
+    for (WPARAM command : { SC_MINIMIZE, SC_CLOSE }) {
+        SCOPED_TRACE(command);
+        SendMessageW(agent.mainWindow, WM_SYSCOMMAND, command, 0);
+        EXPECT_FALSE(IsWindowVisible(agent.mainWindow));
+        EXPECT_FALSE(IsIconic(agent.mainWindow));
+        EXPECT_TRUE(agent.IconPresent());
+        SendMessageW(agent.mainWindow, WM_USER + 501, 0, WM_LBUTTONDBLCLK);
+        EXPECT_TRUE(IsWindowVisible(agent.mainWindow));
+    }
+    SendMessageW(agent.mainWindow, WM_SYSCOMMAND, SC_CLOSE, 0);
+
+    // Explorer restarted: the icon is gone until the agent hears of the new taskbar.
+    ASSERT_TRUE(agent.DropIcon());
+    EXPECT_FALSE(agent.IconPresent());
+    SendMessageW(agent.mainWindow, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(agent.IconPresent());
+
+    EXPECT_TRUE(agent.Exit());
+    EXPECT_EQ(ini, ReadFileBytes(temp + "kevra-agent.ini"));
+}
+
+TEST_F(AgentTest, ASecondStartShowsTheFirstAgentAndEnds)
+{
+    WriteIni("0", "");
+    RunningAgent first;
+    ASSERT_TRUE(first.Start(agentFolder, temp));
+    ASSERT_TRUE(WaitFor([&] { return first.IconPresent(); }));
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION second{};
+    std::wstring commandLine = L"\"" + Widen(agentFolder + "kevra-agent.exe") + L"\"";
+    ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &second));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(second.hProcess, 10000));
+    CloseHandle(second.hProcess);
+    CloseHandle(second.hThread);
+
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(first.mainWindow) != FALSE; }));
+    EXPECT_FALSE(first.IconPresent());
+    EXPECT_TRUE(first.Exit());
+}
