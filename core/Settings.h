@@ -12,8 +12,11 @@
 extern const std::string& TempFolder;      // TEMP with exactly one trailing backslash
 extern const std::string& SettingsFile;    // TempFolder + own executable name + ".ini"
 extern const std::string& AppDataFolder;   // roaming application data, one trailing backslash
+extern const std::string& LocalAppDataFolder;   // local application data, one trailing backslash;
+                                                // empty when the shell gives none
 
-// Works out TempFolder, SettingsFile and AppDataFolder from TEMP, the executable's name and the shell.
+// Works out TempFolder, SettingsFile, AppDataFolder and LocalAppDataFolder from TEMP, the
+// executable's name and the shell.
 void InitFolders();
 
 // Reads Config/copyhex and Config/homedir from SettingsFile into the shared values.
@@ -25,6 +28,12 @@ void SaveSettings();
 bool PathExists(const std::string& path);
 
 // First-run preset of homedir from the Arduino IDE's preferences: the first ordinary *.txt file in
-// AppDataFolder\Arduino, its "sketchbook.path=" value. When found: sets homedir, shows it in the
+// AppDataFolder\Arduino, its "sketchbook.path=" value; failing that, sketchbook.path in
+// LocalAppDataFolder\Arduino15\preferences.txt (IDE 1.5 - 1.8); failing that, directories.user in
+// the profile's .arduinoIDE\arduino-cli.yaml (IDE 2.x). When found: sets homedir, shows it in the
 // folder label (id 998) of mainWindow (which may be null) and saves the settings.
 void DiscoverSketchbookFolder(HWND mainWindow);
+
+// The build.path folder of LocalAppDataFolder\Arduino15\preferences.txt with one trailing
+// backslash; empty when the file or the key is missing.
+std::string ArduinoBuildPathFolder();

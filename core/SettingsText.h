@@ -1,6 +1,7 @@
 // core/SettingsText.h: the text rules behind the settings and the folders the agent starts from:
 // trailing-backslash normalisation, the copyhex number, homedir trimming, the settings file's name
-// and the sketchbook value in the Arduino IDE's preferences. Pure functions, no file access.
+// and the values read from the Arduino IDEs' files: the sketchbook and build.path in preferences.txt,
+// directories.user in IDE 2.x's arduino-cli.yaml. Pure functions, no file access.
 #pragma once
 
 #include <cstdint>
@@ -35,3 +36,14 @@ std::string ExeBaseName(std::string_view exePath);
 // The value of the first "sketchbook.path=" in a preferences text, up to the first CR or LF after
 // it, or to the end of the text when no line break follows; nullopt when the key is absent.
 std::optional<std::string> SketchbookPathValue(std::string_view preferences);
+
+// A key's value in the Arduino15 preferences.txt of IDE 1.5 - 1.8 ("build.path", "sketchbook.path"),
+// read as the IDE reads it: the key is what stands before the line's first "=", the value what
+// follows it, both with surrounding blanks and control characters removed; a later line of the key
+// wins. So "custom.build.path" is another key. nullopt when absent or empty.
+std::optional<std::string> PreferenceValue(std::string_view preferences, std::string_view key);
+
+// The sketchbook folder in IDE 2.x's arduino-cli.yaml: the "user" key directly under the top-level
+// "directories" key, written plain, in single or in double quotes (escapes undone, \u as UTF-8).
+// The text stays in the file's UTF-8. nullopt when absent, empty or null.
+std::optional<std::string> DirectoriesUserValue(std::string_view yaml);

@@ -11,6 +11,7 @@ namespace {
 std::string& TempFolderValue = *new std::string;
 std::string& SettingsFileValue = *new std::string;
 std::string& AppDataFolderValue = *new std::string;
+std::string& LocalAppDataFolderValue = *new std::string;
 
 constexpr char Section[] = "Config";
 constexpr int FolderLabelId = 998;
@@ -62,19 +63,70 @@ std::string FirstOrdinaryFile(const std::string& pattern)
     return {};
 }
 
+std::string ShellFolder(int csidl)
+{
+    char path[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+// The files of IDE 1.5 and later are UTF-8; the agent's text is the ANSI code page. Bytes that are
+// not UTF-8 are taken as they are.
+std::string AnsiFromUtf8(const std::string& text)
+{
+    const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), int(text.size()), nullptr, 0);
+    if (n <= 0)
+        return text;
+    std::wstring wide(n, L'\0');
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), int(text.size()), wide.data(), n);
+    return Narrow(wide);
+}
+
+std::string Arduino15Preferences()
+{
+    return LocalAppDataFolderValue.empty() ? std::string() : ReadWholeFile(LocalAppDataFolderValue + "Arduino15\\preferences.txt");
+}
+
+// The roaming Arduino folder of IDE 1.0 - 1.0.6: its first *.txt, searched anywhere for the key.
+std::optional<std::string> RoamingSketchbook()
+{
+    const std::string folder = AppDataFolderValue + "Arduino\\";
+    const std::string name = FirstOrdinaryFile(folder + "*.txt");
+    if (name.empty())
+        return std::nullopt;
+    return SketchbookPathValue(ReadWholeFile(folder + name));
+}
+
+std::optional<std::string> Arduino15Sketchbook()
+{
+    const std::optional<std::string> value = PreferenceValue(Arduino15Preferences(), "sketchbook.path");
+    return value ? std::optional(AnsiFromUtf8(*value)) : std::nullopt;
+}
+
+std::optional<std::string> ArduinoIde2Sketchbook()
+{
+    const std::string profile = ShellFolder(CSIDL_PROFILE);
+    if (profile.empty())
+        return std::nullopt;
+    const std::optional<std::string> value =
+        DirectoriesUserValue(ReadWholeFile(WithOneTrailingBackslash(profile) + ".arduinoIDE\\arduino-cli.yaml"));
+    return value ? std::optional(AnsiFromUtf8(*value)) : std::nullopt;
+}
+
 }  // namespace
 
 const std::string& TempFolder = TempFolderValue;
 const std::string& SettingsFile = SettingsFileValue;
 const std::string& AppDataFolder = AppDataFolderValue;
+const std::string& LocalAppDataFolder = LocalAppDataFolderValue;
 
 void InitFolders()
 {
     TempFolderValue = WithOneTrailingBackslash(Environment(L"TEMP"));
     SettingsFileValue = TempFolderValue + ExeBaseName(OwnExePath()) + ".ini";
-    char appData[MAX_PATH] = {};
-    SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData);
-    AppDataFolderValue = AppDataFolderFrom(appData);
+    AppDataFolderValue = AppDataFolderFrom(ShellFolder(CSIDL_APPDATA));
+    const std::string localAppData = ShellFolder(CSIDL_LOCAL_APPDATA);
+    LocalAppDataFolderValue = localAppData.empty() ? std::string() : WithOneTrailingBackslash(localAppData);
 }
 
 void LoadSettings()
@@ -98,11 +150,11 @@ bool PathExists(const std::string& path)
 
 void DiscoverSketchbookFolder(HWND mainWindow)
 {
-    const std::string folder = AppDataFolderValue + "Arduino\\";
-    const std::string name = FirstOrdinaryFile(folder + "*.txt");
-    if (name.empty())
-        return;
-    const std::optional<std::string> value = SketchbookPathValue(ReadWholeFile(folder + name));
+    std::optional<std::string> value = RoamingSketchbook();
+    if (!value)
+        value = Arduino15Sketchbook();
+    if (!value)
+        value = ArduinoIde2Sketchbook();
     if (!value)
         return;
     const std::string homedir = WithOneTrailingBackslash(*value);
@@ -110,4 +162,10 @@ void DiscoverSketchbookFolder(HWND mainWindow)
     if (mainWindow)
         SetDlgItemTextW(mainWindow, FolderLabelId, Widen(WithoutTrailingBackslashes(homedir)).c_str());
     SaveSettings();
+}
+
+std::string ArduinoBuildPathFolder()
+{
+    const std::optional<std::string> value = PreferenceValue(Arduino15Preferences(), "build.path");
+    return value ? WithOneTrailingBackslash(AnsiFromUtf8(*value)) : std::string();
 }

@@ -84,3 +84,52 @@ TEST(Preferences, SketchbookValueRunsToTheLineBreakOrTheEnd)
     EXPECT_FALSE(SketchbookPathValue("Sketchbook.path=D:\\S\r\n"));  // case-sensitive
     EXPECT_FALSE(SketchbookPathValue(""));
 }
+
+TEST(Arduino15Preferences, AKeyIsWhatStandsBeforeTheFirstEqualsSign)
+{
+    const struct { const char* text; std::optional<std::string> buildPath; } cases[] = {
+        { "build.path=C:\\Builds\r\n", "C:\\Builds" },
+        { "editor.font=Mono\nbuild.path=D:\\b\nx=1\n", "D:\\b" },
+        { "  build.path = D:\\b c \t\r\n", "D:\\b c" },              // trimmed as the IDE trims
+        { "build.path=D:\\a=b\r\n", "D:\\a=b" },                      // only the first "=" splits
+        { "build.path=D:\\first\r\nbuild.path=D:\\last", "D:\\last" }, // a later line wins, no line end needed
+        { "custom.build.path=D:\\other\r\n", std::nullopt },
+        { "#build.path=D:\\commented\r\n", std::nullopt },
+        { "build.path.x=D:\\other\r\n", std::nullopt },
+        { "build.path=\r\n", std::nullopt },
+        { "build.path\r\n", std::nullopt },
+        { "", std::nullopt },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(c.buildPath, PreferenceValue(c.text, "build.path"));
+    }
+    EXPECT_EQ("C:\\Sketches", PreferenceValue("last.sketchbook.path=X\nsketchbook.path=C:\\Sketches\n", "sketchbook.path"));
+}
+
+TEST(ArduinoCliYaml, UserDirectoryUnderDirectories)
+{
+    const std::string head = "board_manager:\n  additional_urls: []\ndirectories:\n  data: C:\\Users\\x\\AppData\\Local\\Arduino15\n";
+    const struct { std::string yaml; std::optional<std::string> user; } cases[] = {
+        { head + "  user: C:\\Users\\x\\Documents\\Arduino\nlocale: en\n", "C:\\Users\\x\\Documents\\Arduino" },
+        { "\xEF\xBB\xBF" "directories:\r\n    user: D:\\Sketches   \r\n", "D:\\Sketches" },  // BOM, CR LF, 4 spaces
+        { head + "  user: D:\\No#1 Sketches # where they live\n", "D:\\No#1 Sketches" },  // " #" starts a comment
+        { head + "  user: 'D:\\It''s here'\n", "D:\\It's here" },
+        { head + "  user: \"D:\\\\Sk\\u00E9tches\\x41\\\"\"\n", "D:\\Sk\xC3\xA9tchesA\"" },   // stays UTF-8
+        { head + "  user: \"D:\\q\"\n", std::nullopt },   // not an escape: a broken file
+        { head + "  user: \"D:\\\\open\n", std::nullopt },
+        { head + "  user:\n", std::nullopt },
+        { head + "  user: ~\n", std::nullopt },
+        { head + "  user: ''\n", std::nullopt },
+        { head + "  downloads:\n    user: D:\\deeper\n", std::nullopt },
+        { "user: D:\\top\n", std::nullopt },
+        { "other:\n  user: D:\\elsewhere\ndirectories:\n  data: x\n", std::nullopt },
+        { "directories:\n  data: x\n\n  # the sketchbook\n  user: D:\\after\n", "D:\\after" },
+        { "directories:\n  username: D:\\no\n  user: D:\\yes\n", "D:\\yes" },
+        { "", std::nullopt },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.yaml);
+        EXPECT_EQ(c.user, DirectoriesUserValue(c.yaml));
+    }
+}
