@@ -24,34 +24,48 @@ uint64_t FileTimeValue(const FILETIME& t)
 
 }  // namespace
 
-std::vector<BuildEntry> ScanBuilds(const std::string& tempFolder, uint64_t scanInstant)
+std::vector<BuildEntry> ScanBuilds(const BuildRoots& roots, uint64_t scanInstant)
 {
-    // Read the whole folder list first and close that search: one search open at a time.
+    // One search per root for every name, filtered here, rather than one search per pattern. Each
+    // list is read whole and its search closed before a folder is opened: one search open at a time.
     std::vector<std::string> folders;
     WIN32_FIND_DATAW found;
-    {
-        UniqueFind search(FindFirst(tempFolder + "build*.tmp", found));
-        if (search) {
-            do {
-                if (!IsDotEntry(found.cFileName))
-                    folders.push_back(Narrow(found.cFileName));
-            } while (FindNextFileW(search.get(), &found));
-        }
+    for (const WatchedRoot& root : WatchedRoots(roots)) {
+        UniqueFind search(FindFirst(root.folder + "*", found));
+        if (!search)
+            continue;
+        do {
+            // Plain files bearing a build folder's name hold no builds: no search is spent on them.
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsDotEntry(found.cFileName)) {
+                const std::string name = Narrow(found.cFileName);
+                if (IsBuildFolderName(root.names, name))
+                    folders.push_back(root.folder + name + "\\");
+            }
+        } while (FindNextFileW(search.get(), &found));
     }
+    if (!roots.buildPathFolder.empty() && !HasFolder(folders, roots.buildPathFolder))
+        folders.push_back(roots.buildPathFolder);
 
     std::vector<BuildEntry> entries;
     constexpr DWORD NotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     for (const std::string& folder : folders) {
-        const std::string prefix = tempFolder + folder + "\\";
-        UniqueFind search(FindFirst(prefix + "*.hex", found));
+        UniqueFind search(FindFirst(folder + "*.hex", found));
         if (!search)
             continue;
         do {
-            if ((found.dwFileAttributes & NotPlain) == 0)
-                entries.push_back(MakeBuildEntry(prefix + Narrow(found.cFileName), FileTimeValue(found.ftLastWriteTime),
-                                                 scanInstant));
+            if ((found.dwFileAttributes & NotPlain) != 0)
+                continue;
+            const std::string name = Narrow(found.cFileName);
+            if (IsListedHexName(name))
+                entries.push_back(MakeBuildEntry(folder + name, FileTimeValue(found.ftLastWriteTime), scanInstant,
+                                                 (uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow));
         } while (FindNextFileW(search.get(), &found));
     }
     OrderBuilds(entries);
     return entries;
+}
+
+std::vector<BuildEntry> ScanBuilds(const std::string& tempFolder, uint64_t scanInstant)
+{
+    return ScanBuilds(BuildRoots{ tempFolder, {}, {} }, scanInstant);
 }

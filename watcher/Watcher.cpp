@@ -1,5 +1,7 @@
 #include "watcher/Watcher.h"
 
+#include <algorithm>
+
 #include "core/SettingsText.h"
 #include "watcher/AgeText.h"
 
@@ -34,10 +36,18 @@ std::string StatusText(std::string_view tempFolder, const std::vector<BuildEntry
     status.append(tempFolder).append("\"").append(LineEnd).append(LineEnd);
     int64_t k = 0;
     for (const BuildEntry& e : entries) {
-        status += DecimalText(++k) + ". \"" + WithoutEvery(e.hexPath, tempFolder) + "\"" + LineEnd;
+        status += DecimalText(++k) + ". \"" + StatusPath(tempFolder, e.hexPath) + "\"" + LineEnd;
         status += "Last modified " + BuildAgeText(e.ageMinutes) + " ago" + LineEnd + LineEnd;
     }
     return status;
+}
+
+std::string StatusPath(std::string_view tempFolder, std::string_view hexPath)
+{
+    // Builds under the local application-data folder or build.path are not in TEMP: shown whole.
+    if (hexPath.substr(0, tempFolder.size()) != tempFolder)
+        return std::string(hexPath);
+    return WithoutEvery(hexPath, tempFolder);
 }
 
 std::string HexCopyName(std::string_view hexFileName)
@@ -70,4 +80,70 @@ std::vector<bool> NewBuilds(SeenBuilds& seen, const std::vector<BuildEntry>& ent
     seen.previousInstant = pollInstant;
     seen.polled = true;
     return isNew;
+}
+
+bool LookAtBuild(SeenBuilds& seen, const std::string& hexPath, const FileLook& look, bool newWrite)
+{
+    auto it = seen.waiting.find(hexPath);
+    if (it == seen.waiting.end()) {
+        if (newWrite)
+            seen.waiting.emplace(hexPath, WaitingBuild{ look.size, look.lastWrite, look.ended, look.ended });
+        return false;
+    }
+    WaitingBuild& w = it->second;
+    w.lastSeen = look.ended;
+    if (w.size != look.size || w.lastWrite != look.lastWrite) {
+        w = { look.size, look.lastWrite, look.ended, look.ended };
+        return false;
+    }
+    // The unchanged span is proven only from the end of the earlier search to the start of this one.
+    return look.began >= w.unchangedSince && look.began - w.unchangedSince >= QuietTime;
+}
+
+std::vector<bool> CompleteNewBuilds(SeenBuilds& seen, const std::vector<BuildEntry>& entries, uint64_t pollInstant,
+                                    uint64_t scanBegan, uint64_t scanEnded, const BuildProbe& probe)
+{
+    const std::vector<bool> isNew = NewBuilds(seen, entries, pollInstant);
+    std::vector<bool> act(entries.size(), false);
+    std::vector<size_t> lookAgain;
+    uint64_t lookAgainAt = 0;
+
+    auto actIfWhole = [&](size_t i, bool quiet) {
+        const std::string& path = entries[i].hexPath;
+        if (quiet && probe.opensAlone(path)) {
+            act[i] = true;
+            seen.waiting.erase(path);
+        }
+    };
+
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const BuildEntry& e = entries[i];
+        const bool quiet = LookAtBuild(seen, e.hexPath, { e.size, e.lastWrite, scanBegan, scanEnded }, isNew[i]);
+        const auto w = seen.waiting.find(e.hexPath);
+        if (w == seen.waiting.end())
+            continue;
+        // Seen first or changed in this scan: another look after QuietTime can prove it whole. A build
+        // that is quiet but still held open waits for the next poll instead.
+        if (!quiet && w->second.unchangedSince == scanEnded) {
+            lookAgain.push_back(i);
+            lookAgainAt = scanEnded + QuietTime;
+        }
+        actIfWhole(i, quiet);
+    }
+
+    if (!lookAgain.empty()) {
+        probe.waitUntil(lookAgainAt);
+        for (size_t i : lookAgain) {
+            const uint64_t began = probe.now();
+            std::optional<FileLook> look = probe.look(entries[i].hexPath);
+            if (!look)
+                continue;   // gone, or its folder unreadable: the next polls see what became of it
+            look->began = began;
+            look->ended = probe.now();
+            actIfWhole(i, LookAtBuild(seen, entries[i].hexPath, *look, false));
+        }
+    }
+
+    std::erase_if(seen.waiting, [&](const auto& w) { return w.second.lastSeen + ForgetWaitingAfter < scanEnded; });
+    return act;
 }

@@ -87,3 +87,70 @@ TEST(BuildAgeText, ReadsInMinutesHoursOrMoreThanADay)
         EXPECT_EQ(c.text, BuildAgeText(c.minutes));
     }
 }
+
+TEST(BuildFolders, TempNamesOfEveryIdeMatchWithoutRegardToCase)
+{
+    const struct { const char* name; bool build; } cases[] = {
+        { "build7034.tmp", true },                  // IDE 1.0 - 1.6.5
+        { "build0123456789abcdef0123456789abcdef.tmp", true },   // 1.6.6 - 1.6.11
+        { "BUILD1.TMP", true },
+        { "build.tmp", true },                      // the star of build*.tmp may be empty
+        { "build1.tmp.old", false },
+        { "rebuild1.tmp", false },
+        { "build1", false },
+        { "arduino_build_123456", true },           // 1.6.12 - 1.8.19
+        { "Arduino_Build_1", true },
+        { "arduino_build_", false },
+        { "arduino_cache_123456", false },          // the core cache of 1.8: no builds
+        { "arduino-sketch-0123456789ABCDEF0123456789ABCDEF", true },   // 2.0, arduino-cli up to 0.29
+        { "arduino-sketch-", false },
+        { "arduino-sketchbook", false },
+        { "arduino", false },                       // holds sketches\<MD5>, a root of its own
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.build, IsTempBuildFolderName(c.name));
+        EXPECT_EQ(c.build, IsBuildFolderName(BuildFolderNames::TempBuilds, c.name));
+    }
+    for (const char* name : { "0123456789ABCDEF0123456789ABCDEF", "anything" })
+        EXPECT_TRUE(IsBuildFolderName(BuildFolderNames::Any, name)) << name;
+    for (const char* name : { ".", "..", "" })
+        EXPECT_FALSE(IsBuildFolderName(BuildFolderNames::Any, name)) << name;
+}
+
+TEST(BuildFolders, EveryRootOnceAndEmptyRootsNot)
+{
+    const std::vector<WatchedRoot> all = WatchedRoots({ "C:\\T\\", "C:\\L\\", "D:\\B\\" });
+    ASSERT_EQ(3u, all.size());
+    EXPECT_EQ("C:\\T\\", all[0].folder);
+    EXPECT_EQ(BuildFolderNames::TempBuilds, all[0].names);
+    EXPECT_EQ("C:\\T\\arduino\\sketches\\", all[1].folder);
+    EXPECT_EQ(BuildFolderNames::Any, all[1].names);
+    EXPECT_EQ("C:\\L\\arduino\\sketches\\", all[2].folder);
+    EXPECT_EQ(BuildFolderNames::Any, all[2].names);
+
+    // TEMP set to the local application-data folder: its sketches folder is one root, not two.
+    EXPECT_EQ(2u, WatchedRoots({ "C:\\L\\", "c:\\l\\", "" }).size());
+    EXPECT_EQ(1u, WatchedRoots({ "", "C:\\L\\", "" }).size());
+    EXPECT_TRUE(WatchedRoots({ "", "", "D:\\B\\" }).empty());   // build.path is a build folder, not a root
+
+    const std::vector<std::string> folders = { "C:\\T\\build1.tmp\\", "C:\\T\\arduino_build_5\\" };
+    EXPECT_TRUE(HasFolder(folders, "c:\\t\\ARDUINO_BUILD_5\\"));
+    EXPECT_FALSE(HasFolder(folders, "C:\\T\\arduino_build_50\\"));
+}
+
+TEST(BuildFolders, TheBootloaderHexIsNotListed)
+{
+    const struct { const char* name; bool listed; } cases[] = {
+        { "Blink.ino.hex", true },
+        { "Blink.cpp.hex", true },
+        { "Blink.ino.with_bootloader.hex", false },
+        { "BLINK.INO.WITH_BOOTLOADER.HEX", false },
+        { "with_bootloader.hex", true },   // a sketch of that name, no bootloader part
+        { "Blink.with_bootloader.ino.hex", true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.listed, IsListedHexName(c.name));
+    }
+}

@@ -135,3 +135,180 @@ TEST(NewBuilds, FlagsEachEntryOfOnePollOnItsOwn)
                                         next));
     EXPECT_EQ((std::vector<bool>{ false, true, false }), NewBuilds(seen, second, next));
 }
+
+TEST(StatusPath, PathsUnderTempLoseTheTempFolderOthersStayWhole)
+{
+    const std::string temp = "C:\\Users\\x\\AppData\\Local\\Temp\\";
+    const struct { std::string hexPath; std::string shown; } cases[] = {
+        { temp + "build7034.tmp\\Blink.cpp.hex", "build7034.tmp\\Blink.cpp.hex" },
+        { temp + "arduino_build_123456\\Blink.ino.hex", "arduino_build_123456\\Blink.ino.hex" },
+        { temp + "arduino\\sketches\\0123ABCD\\Blink.ino.hex", "arduino\\sketches\\0123ABCD\\Blink.ino.hex" },
+        { "C:\\Users\\x\\AppData\\Local\\arduino\\sketches\\0123ABCD\\Blink.ino.hex",
+          "C:\\Users\\x\\AppData\\Local\\arduino\\sketches\\0123ABCD\\Blink.ino.hex" },
+        // Not under TEMP, though TEMP's path occurs in it: shown whole all the same.
+        { "D:\\copy" + temp + "b\\a.hex", "D:\\copy" + temp + "b\\a.hex" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.hexPath);
+        EXPECT_EQ(c.shown, StatusPath(temp, c.hexPath));
+    }
+}
+
+namespace {
+
+// One .hex over time as a writer leaves it: from `at` on (ms from Instant) the file has this size,
+// write time and handle state, or is absent.
+struct FileStep {
+    int64_t at;
+    uint64_t size;
+    int64_t write;
+    bool heldOpen;
+    bool present = true;
+};
+
+struct Simulation {
+    std::vector<FileStep> steps;
+    int64_t nowMs = 0;
+    int waits = 0;
+
+    const FileStep* At(int64_t ms) const
+    {
+        const FileStep* s = nullptr;
+        for (const FileStep& step : steps)
+            if (step.at <= ms)
+                s = &step;
+        return s && s->present ? s : nullptr;
+    }
+    uint64_t Now() const { return Instant + nowMs * Ms; }
+    BuildProbe Probe()
+    {
+        return {
+            [this] { return Now(); },
+            [this](uint64_t when) {
+                ++waits;
+                nowMs = std::max<int64_t>(nowMs, int64_t(when - Instant + Ms - 1) / Ms);
+            },
+            [this](const std::string&) -> std::optional<FileLook> {
+                const FileStep* s = At(nowMs);
+                if (!s)
+                    return std::nullopt;
+                return FileLook{ s->size, Instant + s->write * Ms, 0, 0 };
+            },
+            [this](const std::string&) { const FileStep* s = At(nowMs); return s && !s->heldOpen; },
+        };
+    }
+};
+
+}  // namespace
+
+// The completeness rule over whole runs of polls: each scan takes 40 ms and sees the file as it is
+// halfway through; an act is recorded with the file's size at that moment, as a copy would take it.
+TEST(CompleteNewBuilds, ActsOnceOnTheWholeFileAndNeverOnAPartOfIt)
+{
+    auto every = [](int64_t from, int64_t to, int64_t step) {
+        std::vector<int64_t> polls;
+        for (int64_t t = from; t <= to; t += step)
+            polls.push_back(t);
+        return polls;
+    };
+    const struct {
+        const char* what;
+        std::vector<FileStep> steps;
+        std::vector<int64_t> polls;          // poll instants, ms
+        std::vector<uint64_t> actedSizes;
+        int64_t notBefore;                   // no act before this, ms
+        int waits;                           // second looks within polls
+    } cases[] = {
+        { "whole before the first poll: acted in that poll after one second look",
+          { { -2000, 10, -2000, false } }, { 0, 4040 }, { 10 }, 1040, 1 },
+        { "old at the first poll: never new, never looked at again",
+          { { -10000, 10, -10000, false } }, { 0, 4040 }, {}, 0, 0 },
+        { "grows for 2 s with the writer holding it open, polled every 4 s",
+          { { 0, 100, 0, true }, { 500, 200, 500, true }, { 1000, 300, 1000, true }, { 1500, 400, 1500, true },
+            { 2000, 500, 2000, true }, { 2050, 500, 2000, false } },
+          { 200, 5300 }, { 500 }, 3050, 2 },   // the second poll's scan finds it changed again
+        { "grows for 2 s in writes 0.4 s apart, closed in between, polled every 250 ms",
+          { { 0, 100, 0, false }, { 400, 200, 400, false }, { 800, 300, 800, false }, { 1200, 400, 1200, false },
+            { 1600, 500, 1600, false }, { 2000, 600, 2000, false } },
+          every(100, 6000, 250), { 600 }, 3000, -1 },
+        { "quiet for 1.5 s while still held open: waits until the writer lets go",
+          { { 0, 100, 0, true }, { 300, 200, 300, true }, { 3000, 200, 300, false } },
+          every(100, 6000, 250), { 200 }, 3000, -1 },
+        { "changed between the two looks of one poll: whole at the next poll, without a wait there",
+          { { -100, 100, -100, false }, { 600, 200, 600, false } }, { 0, 4040 }, { 200 }, 4040, 1 },
+        { "replaced by a shorter build before it was whole: the later one alone",
+          { { 0, 900, 0, true }, { 700, 300, 700, false } }, { 100, 4200 }, { 300 }, 1700, 1 },
+        { "gone for a poll while waiting, back unchanged",
+          { { 0, 100, 0, true }, { 1500, 0, 0, false, false }, { 5000, 100, 0, false } },
+          { 100, 4200, 8300 }, { 100 }, 5000, 1 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Simulation sim{ c.steps };
+        SeenBuilds seen;
+        const BuildProbe probe = sim.Probe();
+        std::vector<uint64_t> actedSizes;
+        int64_t firstAct = -1;
+        for (int64_t poll : c.polls) {
+            sim.nowMs = std::max(sim.nowMs, poll);
+            const int64_t began = sim.nowMs;
+            std::vector<BuildEntry> entries;
+            if (const FileStep* s = sim.At(began + 20))
+                entries.push_back(MakeBuildEntry("C:\\T\\arduino_build_1\\a.ino.hex", Instant + s->write * Ms,
+                                                 Instant + began * Ms, s->size));
+            sim.nowMs = began + 40;
+            const std::vector<bool> act = CompleteNewBuilds(seen, entries, Instant + began * Ms, Instant + began * Ms,
+                                                            sim.Now(), probe);
+            ASSERT_EQ(entries.size(), act.size());
+            if (!act.empty() && act[0]) {
+                actedSizes.push_back(sim.At(sim.nowMs)->size);
+                if (firstAct < 0)
+                    firstAct = sim.nowMs;
+            }
+        }
+        EXPECT_EQ(c.actedSizes, actedSizes);
+        if (firstAct >= 0) {
+            EXPECT_GE(firstAct, c.notBefore);
+        }
+        if (c.waits >= 0) {
+            EXPECT_EQ(c.waits, sim.waits);
+        }
+    }
+}
+
+TEST(CompleteNewBuilds, OneSecondLookServesEveryNewBuildOfAPoll)
+{
+    Simulation sim{ { { -1000, 10, -1000, false } } };
+    SeenBuilds seen;
+    std::vector<BuildEntry> entries;
+    for (const char* path : { "C:\\T\\build1.tmp\\a.cpp.hex", "C:\\T\\arduino-sketch-AB\\b.ino.hex",
+                              "C:\\L\\arduino\\sketches\\CD\\c.ino.hex" })
+        entries.push_back(MakeBuildEntry(path, Instant - 1000 * Ms, Instant, 10));
+    sim.nowMs = 40;
+    EXPECT_EQ((std::vector<bool>{ true, true, true }),
+              CompleteNewBuilds(seen, entries, Instant, Instant, sim.Now(), sim.Probe()));
+    EXPECT_EQ(1, sim.waits);
+    EXPECT_EQ(1040, sim.nowMs);
+    EXPECT_TRUE(seen.waiting.empty());
+}
+
+TEST(LookAtBuild, QuietOnlyAfterASecondBetweenTheEndOfOneLookAndTheStartOfTheNext)
+{
+    const struct { const char* what; FileLook second; bool quiet; } cases[] = {
+        { "same, begun 1 s after the first ended", { 5, 77, Instant + 1040 * Ms, Instant + 1050 * Ms }, true },
+        { "same, begun 1 s after the first began only", { 5, 77, Instant + 1000 * Ms, Instant + 1100 * Ms }, false },
+        { "size changed", { 6, 77, Instant + 3000 * Ms, Instant + 3010 * Ms }, false },
+        { "write time changed", { 5, 78, Instant + 3000 * Ms, Instant + 3010 * Ms }, false },
+        { "a clock that went back", { 5, 77, Instant, Instant + 10 * Ms }, false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SeenBuilds seen;
+        EXPECT_FALSE(LookAtBuild(seen, "a.hex", { 5, 77, Instant, Instant + 40 * Ms }, true));
+        EXPECT_EQ(c.quiet, LookAtBuild(seen, "a.hex", c.second, false));
+    }
+    // A build that is not waiting (never new) is never quiet, and is not taken up by a look.
+    SeenBuilds seen;
+    EXPECT_FALSE(LookAtBuild(seen, "b.hex", { 5, 77, Instant + 9000 * Ms, Instant + 9000 * Ms }, false));
+    EXPECT_TRUE(seen.waiting.empty());
+}
