@@ -24,9 +24,15 @@ fi
 stop() { [ -n "$program" ] && kill "$program" 2>/dev/null; true; }
 trap stop EXIT
 
+# The first window of that title that is on screen: a hidden one has an X window too, unmapped.
 window=
 for _ in $(seq 300); do
-    window=$(xwininfo -root -tree 2>/dev/null | grep -F "\"$title\"" | awk '{print $1}' | head -n 1 || true)
+    for id in $(xwininfo -root -tree 2>/dev/null | grep -F "\"$title\"" | awk '{print $1}' || true); do
+        if xwininfo -id "$id" 2>/dev/null | grep -q "Map State: IsViewable"; then
+            window=$id
+            break
+        fi
+    done
     [ -n "$window" ] && break
     sleep 0.2
 done

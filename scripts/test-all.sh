@@ -11,6 +11,7 @@ ctest --preset native
 
 cmake --preset windows-x86
 cmake --build --preset windows-x86
+scripts/check-imports.sh i686-w64-mingw32-objdump build/windows-x86/core/kevra-agent.exe
 
 cmake --preset windows
 cmake --build --preset windows

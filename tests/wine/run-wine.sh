@@ -29,6 +29,9 @@ mkdir -p "$(dirname "$WINEPREFIX")"
     flock 9
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         wineboot -i >/dev/null 2>&1
+        # Xvfb runs no window manager: unmanaged windows spare Wine its wait for one on every
+        # window that is shown or destroyed, and Wine draws the captions itself.
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
         wineserver -w
     fi
 ) 9>"$WINEPREFIX.lock"

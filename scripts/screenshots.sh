@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Takes the README's screenshots under Xvfb into docs/: the main window with two builds listed, the
+# how-to text of a first run, and the message dialog in the agent's look.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+build=${KEVRA_BUILD:-build/windows}
+if [ -z "${DISPLAY:-}" ]; then
+    exec scripts/with-display.sh "$0" "$@"
+fi
+cmake --preset windows -B "$build" >/dev/null
+cmake --build "$build" --target agent_demo message_dialog_demo >/dev/null
+export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
+# Xvfb has no window manager to draw frames: let Wine draw the agent's captions itself (a prefix
+# made by run-wine.sh already says so for every program).
+tests/wine/run-wine.sh reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+
+# One agent per session: each demo's agent must be gone before the next one starts.
+agent_gone() { for _ in $(seq 150); do pgrep -f 'kevra-agent\.exe' >/dev/null || return 0; sleep 0.2; done; }
+demo=$build/tests/wine/e2e/agent_demo.exe
+scripts/screenshot-window.sh "[kevra+ v0.3] Arduino compiler monitoring agent" docs/main-window.png "$demo" 8
+agent_gone
+scripts/screenshot-window.sh "kevra+ howto/about" docs/howto-dialog.png "$demo" 8 first-run
+agent_gone
