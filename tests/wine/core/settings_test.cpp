@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include "Fixture.h"
 #include "core/Settings.h"
 #include "core/SharedValues.h"
@@ -127,4 +129,95 @@ TEST_F(SettingsFixture, DiscoveryShowsTheFolderInTheLabel)
     EXPECT_STREQ(L"C:", text);
     EXPECT_EQ("C:\\", ReadHomeDir());
     DestroyWindow(window);
+}
+
+namespace {
+
+std::string ShellFolder(int csidl)
+{
+    char path[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return path;
+}
+
+// The files of the newer IDEs, where the shell says they are: Arduino15 in the local application
+// data, .arduinoIDE in the profile. Both are removed afterwards, with the roaming one.
+struct NewerIdeFixture : SettingsFixture {
+    std::string arduino15, arduinoIde;
+    void SetUp() override
+    {
+        SettingsFixture::SetUp();
+        arduino15 = LocalAppDataFolder + "Arduino15\\";
+        arduinoIde = ShellFolder(CSIDL_PROFILE) + "\\.arduinoIDE\\";
+        RemoveTree(arduino15);
+        RemoveTree(arduinoIde);
+    }
+    void TearDown() override
+    {
+        RemoveTree(arduino15);
+        RemoveTree(arduinoIde);
+        SettingsFixture::TearDown();
+    }
+    void Put(const std::string& folder, const std::string& name, const std::string& bytes)
+    {
+        CreateDirectoryW(Widen(folder).c_str(), nullptr);
+        WriteFileBytes(folder + name, bytes);
+    }
+};
+
+}  // namespace
+
+TEST_F(NewerIdeFixture, LocalAppDataIsTheShellsFolder)
+{
+    EXPECT_EQ(ShellFolder(CSIDL_LOCAL_APPDATA) + "\\", LocalAppDataFolder);
+    EXPECT_NE(AppDataFolder, LocalAppDataFolder);
+}
+
+TEST_F(NewerIdeFixture, DiscoveryFallsBackToArduino15AndThenToTheIde2Yaml)
+{
+    const struct {
+        const char* what;
+        const char* roaming;     // Arduino\preferences.txt, nullptr: no file
+        const char* arduino15;   // Arduino15\preferences.txt
+        const char* yaml;        // .arduinoIDE\arduino-cli.yaml
+        const char* homedir;     // "": nothing found, nothing saved
+    } cases[] = {
+        { "the roaming folder first", "sketchbook.path=D:\\Roaming\r\n", "sketchbook.path=D:\\Fifteen\n",
+          "directories:\n  user: D:\\Two\n", "D:\\Roaming\\" },
+        { "Arduino15 when the roaming file has no key", "editor.font=Mono\r\n", "sketchbook.path=D:\\Fifteen\n",
+          "directories:\n  user: D:\\Two\n", "D:\\Fifteen\\" },
+        { "Arduino15 when there is no roaming file", nullptr, "x=1\nsketchbook.path = D:\\Fifteen \r\n", nullptr,
+          "D:\\Fifteen\\" },
+        { "Arduino15 in UTF-8", nullptr, "sketchbook.path=D:\\Sk\xC3\xA9tches\n", nullptr, "D:\\Sk\xE9tches\\" },
+        { "the yaml when neither preferences file has one", "x=1\r\n", "sketchbook.path=\n",
+          "directories:\n  data: C:\\x\n  user: 'D:\\Two Sketches'\n", "D:\\Two Sketches\\" },
+        { "the yaml alone", nullptr, nullptr, "directories:\r\n  user: D:\\Two\\\\\\\r\n", "D:\\Two\\" },
+        { "nothing anywhere", "x=1\r\n", "build.path=C:\\b\n", "directories:\n  data: C:\\x\n", "" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RemoveTree(arduino);
+        RemoveTree(arduino15);
+        RemoveTree(arduinoIde);
+        DeleteFileW(Widen(SettingsFile).c_str());
+        WriteHomeDir("");
+        if (c.roaming)
+            Put(arduino, "preferences.txt", c.roaming);
+        if (c.arduino15)
+            Put(arduino15, "preferences.txt", c.arduino15);
+        if (c.yaml)
+            Put(arduinoIde, "arduino-cli.yaml", c.yaml);
+        DiscoverSketchbookFolder(nullptr);
+        EXPECT_EQ(c.homedir, ReadHomeDir());
+        EXPECT_EQ(*c.homedir != 0, PathExists(SettingsFile));
+    }
+}
+
+TEST_F(NewerIdeFixture, BuildPathComesFromArduino15)
+{
+    EXPECT_EQ("", ArduinoBuildPathFolder());
+    Put(arduino15, "preferences.txt", "custom.build.path=D:\\no\r\nbuild.path=D:\\Arduino Builds\r\n");
+    EXPECT_EQ("D:\\Arduino Builds\\", ArduinoBuildPathFolder());
+    Put(arduino15, "preferences.txt", "sketchbook.path=D:\\s\r\n");
+    EXPECT_EQ("", ArduinoBuildPathFolder());
 }

@@ -71,3 +71,59 @@ TEST(ScanBuilds, MissingOrEmptyTempGivesNothing)
     CreateDirectoryW(Widen(temp.path + "build9.tmp").c_str(), nullptr);
     EXPECT_TRUE(ScanBuilds(temp.path, NowFileTime()).empty());
 }
+
+// One build of each IDE of today, in a TEMP and a local application-data folder of their own, plus a
+// build.path folder named in the Arduino15 preferences.
+TEST(ScanBuilds, ListsTheBuildsOfEveryIdeTogetherYoungestFirst)
+{
+    ScratchFolder scratch("scan-ides");
+    const std::string temp = scratch.path + "Temp\\";
+    const std::string local = scratch.path + "Local\\";
+    const std::string buildPath = scratch.path + "My Builds\\";
+    for (const std::string& f : { temp, local, temp + "arduino\\", temp + "arduino\\sketches\\", local + "arduino\\",
+                                  local + "arduino\\sketches\\", buildPath })
+        MakeFolder(f);
+    const uint64_t now = NowFileTime();
+    const std::string md5 = "0123456789ABCDEF0123456789ABCDEF";
+    const struct { std::string folder; std::string hex; int64_t age; std::string elf; } rows[] = {
+        { temp + "build7034.tmp\\", "Blink.cpp.hex", 7 * 60, "Blink.cpp.elf" },                 // 1.0.x - 1.6.5
+        { temp + "build" + md5 + ".tmp\\", "Blink.ino.hex", 6 * 60, "Blink.ino.elf" },          // 1.6.6 - 1.6.11
+        { temp + "arduino_build_123456\\", "Blink.ino.hex", 5 * 60, "Blink.ino.elf" },          // 1.6.12 - 1.8.19
+        { temp + "arduino-sketch-" + md5 + "\\", "Blink.ino.hex", 4 * 60, "Blink.ino.elf" },    // 2.0.x, cli <= 0.29
+        { temp + "arduino\\sketches\\" + md5 + "\\", "Blink.ino.hex", 3 * 60, "Blink.ino.elf" }, // cli 0.30 - 1.0.3
+        { local + "arduino\\sketches\\" + md5 + "\\", "Blink.ino.hex", 2 * 60 + 5, "Blink.ino.elf" },   // 2.x
+        { buildPath, "Game.ino.hex", 1 * 60 + 1, "Game.ino.elf" },                              // build.path
+    };
+    for (const auto& r : rows) {
+        MakeFolder(r.folder);
+        MakeHex(r.folder + r.hex, now - r.age * FileTimeSecond);
+    }
+    // The same program with its bootloader: never listed, however young.
+    MakeHex(temp + "arduino_build_123456\\Blink.ino.with_bootloader.hex", now);
+    MakeHex(local + "arduino\\sketches\\" + md5 + "\\Blink.ino.with_bootloader.hex", now);
+    // Neighbours that are no build folders.
+    MakeFolder(temp + "arduino_cache_123456");
+    MakeHex(temp + "arduino_cache_123456\\core.hex", now);
+    MakeHex(temp + "arduino\\stray.hex", now);
+    MakeHex(local + "arduino\\sketches\\stray.hex", now);
+    WriteFileBytes(temp + "arduino_build_777", "a plain file");
+
+    const std::vector<BuildEntry> entries = ScanBuilds(BuildRoots{ temp, local, buildPath }, now);
+    ASSERT_EQ(std::size(rows), entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        const auto& r = rows[std::size(rows) - 1 - i];   // youngest first: the table backwards
+        SCOPED_TRACE(r.folder);
+        EXPECT_EQ(r.folder + r.hex, entries[i].hexPath);
+        EXPECT_EQ(r.folder + r.elf, entries[i].elfPath);
+        EXPECT_EQ(r.age / 60, entries[i].ageMinutes);
+        EXPECT_EQ(r.age % 60, entries[i].ageSeconds);
+        EXPECT_EQ(13u, entries[i].size);
+    }
+
+    // build.path pointing at a folder the TEMP search finds anyway: its build is listed once.
+    const std::vector<BuildEntry> again =
+        ScanBuilds(BuildRoots{ temp, local, temp + "ARDUINO_BUILD_123456\\" }, now);
+    EXPECT_EQ(std::size(rows) - 1, again.size());
+    // The old call sees TEMP alone.
+    EXPECT_EQ(5u, ScanBuilds(temp, now).size());
+}

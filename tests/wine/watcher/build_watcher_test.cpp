@@ -164,3 +164,127 @@ TEST(BuildWatcherThread, PollsOnItsOwnAndShowsTheHeader)
     EXPECT_EQ(header, main.Status());
     // The thread is never stopped: it polls an empty folder until the test program ends.
 }
+
+TEST_F(WatcherRun, NewBuildsOfIde18AndOfIde2xStartTheSimulatorOnceAndAreCopied)
+{
+    const std::string local = scratch.path + "Local AppData\\";
+    const std::string sketches = local + "arduino\\sketches\\";
+    for (const std::string& f : { local, local + "arduino\\", sketches })
+        CreateDirectoryW(Widen(f).c_str(), nullptr);
+    const BuildRoots roots{ temp, local, {} };
+    const struct { const char* what; std::string folder; std::string name; std::string shown; } cases[] = {
+        { "IDE 1.8 in TEMP", temp + "arduino_build_123456\\", "Blink.ino.hex", "arduino_build_123456\\Blink.ino.hex" },
+        { "IDE 2.x in local app data", sketches + "0123456789ABCDEF0123456789ABCDEF\\", "Game.ino.hex",
+          sketches + "0123456789ABCDEF0123456789ABCDEF\\Game.ino.hex" },
+    };
+    WriteCopyHex(1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string copy = home + c.name.substr(0, c.name.size() - 8) + ".HEX";
+        UseSimulatorLog(log, copy);
+        DeleteFileW(Widen(log).c_str());
+        CreateDirectoryW(Widen(c.folder).c_str(), nullptr);
+        const std::string bytes = ":10000000" + c.name + "\r\n:00000001FF\r\n";
+        const uint64_t now = NowFileTime();
+        WriteFileBytes(c.folder + c.name, bytes);
+        SetWriteTime(c.folder + c.name, now - 1 * Second);
+        WriteFileBytes(c.folder + "x.ino.with_bootloader.hex", "bootloader and all");   // never acted on
+
+        PollBuilds(main.window, roots, now, state);
+        PollBuilds(main.window, roots, now + 4100 * Second / 1000, state);
+        const std::string elf = c.folder + c.name.substr(0, c.name.size() - 4) + ".elf";
+        EXPECT_EQ(std::vector<std::string>{ elf + "\tpresent" }, Started());
+        EXPECT_EQ(elf, ReadLastElfPath());
+        EXPECT_EQ(bytes, ReadFileBytes(copy));
+        EXPECT_NE(std::string::npos, main.Status().find(". \"" + c.shown + "\"\r\nLast modified 0 minute ago"));
+        EXPECT_EQ(std::string::npos, main.Status().find("with_bootloader"));
+    }
+}
+
+namespace {
+
+// Writes a .hex in several parts from another thread, pausing between them, as a slow linker would.
+struct SlowWriter {
+    std::string path;
+    std::vector<std::string> parts;
+    DWORD pauseMs;
+    bool holdOpen;   // one handle for all parts, or open, append and close for each
+    UniqueHandle thread{};
+    LONG done = 0;
+
+    static DWORD WINAPI Run(LPVOID self) noexcept
+    {
+        auto& w = *static_cast<SlowWriter*>(self);
+        UniqueHandle held;
+        for (size_t i = 0; i < w.parts.size(); ++i) {
+            if (i > 0)
+                Sleep(w.pauseMs);
+            UniqueHandle opened;
+            if (!w.holdOpen || i == 0)
+                opened = UniqueHandle(CreateFileW(Widen(w.path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+            HANDLE file = w.holdOpen && i > 0 ? held.get() : opened.get();
+            DWORD written = 0;
+            WriteFile(file, w.parts[i].data(), DWORD(w.parts[i].size()), &written, nullptr);
+            if (w.holdOpen && i == 0)
+                held = std::move(opened);
+        }
+        InterlockedExchange(&w.done, 1);
+        return 0;
+    }
+    void Start() { thread = UniqueHandle(CreateThread(nullptr, 0, Run, this, 0, nullptr)); }
+    bool Done() { return InterlockedCompareExchange(&done, 0, 0) != 0; }
+};
+
+}  // namespace
+
+// The .hex grows over 2 s in six writes; the watcher polls far more often than every 4 s, which
+// gives it every chance to act too early. It must act once, after the last write, on the whole file.
+// Three builds are written side by side: one writer holds its handle through pauses under the quiet
+// second, one opens and closes the file for each such write, and one holds its handle through a
+// pause of 1.5 s, longer than the quiet second, so only the open handle tells it is not done.
+TEST_F(WatcherRun, AHexStillBeingWrittenIsActedOnOnceWhenWhole)
+{
+    WriteCopyHex(1);
+    const char* sketches[] = { "Held", "Closed", "Paused" };
+    SlowWriter writers[] = { { temp + "arduino_build_1\\Held.ino.hex", {}, 400, true },
+                             { temp + "arduino_build_2\\Closed.ino.hex", {}, 400, false },
+                             { temp + "arduino_build_3\\Paused.ino.hex", {}, 1500, true } };
+    std::string whole;
+    for (int i = 0; i < 6; ++i)
+        whole += ":10000000" + std::string(32, char('A' + i)) + "00\r\n";
+    whole += ":00000001FF\r\n";
+    for (SlowWriter& w : writers) {
+        CreateDirectoryW(Widen(w.path.substr(0, w.path.rfind('\\'))).c_str(), nullptr);
+        const size_t parts = w.pauseMs > 1000 ? 2 : 6;
+        for (size_t at = 0; at < whole.size(); at += whole.size() / parts + 1)
+            w.parts.push_back(whole.substr(at, whole.size() / parts + 1));
+        ASSERT_EQ(parts, w.parts.size());
+        w.Start();
+    }
+
+    // The copy is made before the simulator starts, in the poll: one there while its writer is still
+    // at work was taken from a part of the file. After all acts, one poll more must not act again.
+    int actedBeforeTheEnd[3] = {};
+    bool pollAfterTheActs = false;
+    for (DWORD end = GetTickCount() + 8000; GetTickCount() < end && !pollAfterTheActs;) {
+        const bool actedAlready =
+            PathExists(home + "Held.HEX") && PathExists(home + "Closed.HEX") && PathExists(home + "Paused.HEX");
+        PollBuilds(main.window, temp, NowFileTime(), state);
+        for (int k = 0; k < 3; ++k)
+            if (!writers[k].Done() && PathExists(home + sketches[k] + ".HEX"))
+                ++actedBeforeTheEnd[k];
+        pollAfterTheActs = actedAlready;
+        Sleep(150);
+    }
+    for (SlowWriter& w : writers)
+        WaitForSingleObject(w.thread.get(), 5000);
+    EXPECT_EQ((std::vector<std::string>{ temp + "arduino_build_1\\Held.ino.elf", temp + "arduino_build_2\\Closed.ino.elf",
+                                         temp + "arduino_build_3\\Paused.ino.elf" }),
+              Started());
+    for (int k = 0; k < 3; ++k) {
+        SCOPED_TRACE(sketches[k]);
+        EXPECT_EQ(0, actedBeforeTheEnd[k]);
+        EXPECT_EQ(whole, ReadFileBytes(home + sketches[k] + ".HEX"));
+    }
+}
