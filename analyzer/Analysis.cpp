@@ -6,6 +6,7 @@
 
 std::string SizeReport;
 std::vector<std::string> SymbolLines;
+std::string AnalyzedElfPath;
 
 namespace {
 

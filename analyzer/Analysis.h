@@ -13,6 +13,9 @@
 // Touched by the user-interface thread only.
 extern std::string SizeReport;                 // the avr-size report, bytes unchanged
 extern std::vector<std::string> SymbolLines;   // the avr-nm lines, without their CR LF
+// The .elf the last run analysed: the copy of LastElfPath that both reports came from, so that the
+// window's caption and the CSV file's name stay those of the build the rows are of.
+extern std::string AnalyzedElfPath;
 
 // Field n (1-based) of text split at delimiter: the text before the first delimiter is field 1,
 // adjacent delimiters give an empty field, and n beyond the last field (or below 1) gives "".

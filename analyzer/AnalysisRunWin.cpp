@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "analyzer/AnalyzerWindow.h"
 #include "core/SharedValues.h"
 #include "core/Win32.h"
 
@@ -65,6 +66,7 @@ HANDLE ShellStartProcess(const std::string& program, const std::string& paramete
 void AnalyzeBuild(const std::string& elfPath)
 {
     const std::string interpreter = Environment(L"COMSPEC");
+    AnalyzedElfPath = elfPath;
     RunAndWait(interpreter, SizeRunParameters(elfPath));
     SizeReport = ReadReport(elfPath + ".size");
     RunAndWait(interpreter, SymbolRunParameters(elfPath));
@@ -78,6 +80,6 @@ void RunMemoryAnalysis(HWND mainWindow, int commandId)
     EnableWindow(command, FALSE);
     // One copy for both runs and both files: a build landing meanwhile cannot mix two builds.
     AnalyzeBuild(ReadLastElfPath());
-    // The analyzer window opens here, modal, and the command is enabled once it has closed.
+    ShowAnalyzerWindow(mainWindow);
     EnableWindow(command, TRUE);
 }

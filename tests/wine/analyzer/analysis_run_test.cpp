@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <numeric>
 
+#include "AnalyzerDriver.h"
+#include "DriveAnalyzer.h"
 #include "Fixture.h"
 #include "analyzer/AnalysisRun.h"
 #include "core/Settings.h"
@@ -65,7 +67,16 @@ TEST(MemoryAnalysis, RunsBothToolsThroughTheInterpreterOnAPathWithASpaceAndAnAmp
     WriteLastElfPath(elf);
 
     MainWindow main;
-    RunMemoryAnalysis(main.window, IdMemoryAnalyzer);
+    OpenDriven("[kevra+ v0.3] Memory Analyzer: MemoryFixture.hex", [&] { RunMemoryAnalysis(main.window, IdMemoryAnalyzer); },
+               [&](HWND analyzer) {
+        ASSERT_TRUE(analyzer);
+        EXPECT_FALSE(IsWindowEnabled(main.button));   // until the window has closed
+        // The window shows what the run read, one row per line in the tool's order.
+        std::vector<std::vector<std::string>> rows;
+        for (const std::string& line : SymbolLines)
+            rows.push_back({ SymbolName(line), SymbolType(line), SizeText(SymbolSize(line)) });
+        EXPECT_EQ(rows, ListRows(GetDlgItem(analyzer, 1000)));
+    });
     EXPECT_TRUE(IsWindowEnabled(main.button));
 
     // The tool's own report, made at build time on Linux, against what the agent read back.
@@ -111,7 +122,10 @@ TEST(MemoryAnalysis, WithoutAnInterpreterTheRunGoesOnWithEmptyReports)
     SizeReport = "earlier";
     SymbolLines = { "earlier" };
 
-    RunMemoryAnalysis(nullptr, 201);
+    OpenDriven("[kevra+ v0.3] Memory Analyzer: x.hex", [] { RunMemoryAnalysis(nullptr, 201); }, [](HWND analyzer) {
+        ASSERT_TRUE(analyzer);
+        EXPECT_TRUE(ListRows(GetDlgItem(analyzer, 1000)).empty());
+    });
     SetEnvironmentVariableW(L"COMSPEC", comspec);
     EXPECT_EQ("", SizeReport);
     EXPECT_TRUE(SymbolLines.empty());

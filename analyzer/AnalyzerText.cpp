@@ -1,0 +1,56 @@
+#include "analyzer/AnalyzerText.h"
+
+#include "analyzer/Analysis.h"
+#include "core/Version.h"
+#include "watcher/BuildScan.h"
+
+std::string BuildName(std::string_view elfPath)
+{
+    constexpr std::string_view Ending = ".cpp.elf";
+    const std::string fileName = PathFileName(elfPath);
+    std::string name;
+    size_t from = 0;
+    for (size_t at; (at = fileName.find(Ending, from)) != std::string::npos; from = at + Ending.size())
+        name.append(fileName, from, at - from);
+    name.append(fileName, from);
+    return name;
+}
+
+std::string AnalyzerCaption(std::string_view elfPath)
+{
+    return std::string("[kevra+ ") + VersionText + "] Memory Analyzer: " + BuildName(elfPath) + ".hex";
+}
+
+std::string CsvFileName(std::string_view elfPath)
+{
+    return BuildName(elfPath) + ".csv";
+}
+
+std::string ListCellText(std::string_view text)
+{
+    text = text.substr(0, text.find('\0'));
+    return std::string(text.substr(0, ListCellCharacters));
+}
+
+std::string SymbolsCsv(const std::vector<std::string>& symbolLines)
+{
+    std::string csv = "Name;Type;Size\r\n";
+    for (const std::string& line : symbolLines)
+        csv.append(SymbolName(line)).append(";").append(SymbolType(line)).append(";")
+            .append(SizeText(SymbolSize(line))).append("\r\n");
+    return csv;
+}
+
+std::string ExplorerSelectParameters(std::string_view path)
+{
+    return std::string("/select,\"").append(path).append("\"");
+}
+
+std::string ExplorerProgram(std::string_view windowsFolder)
+{
+    while (!windowsFolder.empty() && windowsFolder.back() == '\\')
+        windowsFolder.remove_suffix(1);
+    if (windowsFolder.empty())
+        return {};
+    return std::string(windowsFolder).append("\\explorer.exe");
+}

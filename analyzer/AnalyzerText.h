@@ -1,0 +1,38 @@
+// analyzer/AnalyzerText.h: the texts around the analyzer window and the CSV export: the window's
+// caption, a list cell as the list shows it, the CSV file's bytes and initial name, and the
+// parameters that open the explorer on the written file. Pure functions of their arguments.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The most characters a list cell shows; the CSV export writes names whole.
+constexpr size_t ListCellCharacters = 255;
+
+// The build's name as the caption and the CSV file show it: the file name of elfPath (the text after
+// its last backslash) with every ".cpp.elf" taken out, in one pass from the left.
+std::string BuildName(std::string_view elfPath);
+
+// "[kevra+ v0.3] Memory Analyzer: " + the build's name + ".hex".
+std::string AnalyzerCaption(std::string_view elfPath);
+
+// The save dialog's initial file name: the build's name + ".csv".
+std::string CsvFileName(std::string_view elfPath);
+
+// text cut to its first ListCellCharacters bytes, and at the first zero byte, which would end the
+// list's zero-terminated buffer anyway.
+std::string ListCellText(std::string_view text);
+
+// "Name;Type;Size", then Name;Type;Size of every symbol line in order, every line ended by CR LF.
+// The fields are the lines' own bytes: no quoting, and names are never shortened.
+std::string SymbolsCsv(const std::vector<std::string>& symbolLines);
+
+// The explorer's parameters that open the folder of path with the file selected:
+// /select,"<path>".
+std::string ExplorerSelectParameters(std::string_view path);
+
+// The explorer's full path in the Windows folder, so that no explorer.exe in the current folder
+// is ever the one started; "" when the Windows folder is unknown.
+std::string ExplorerProgram(std::string_view windowsFolder);

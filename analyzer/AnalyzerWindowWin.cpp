@@ -1,0 +1,132 @@
+#include "analyzer/AnalyzerWindow.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "analyzer/Analysis.h"
+#include "analyzer/AnalyzerText.h"
+#include "ui/Window.h"
+
+namespace {
+
+constexpr ControlRow AnalyzerControls[] = {
+    // id             class            text              x    y   cx   cy  style
+    { IdSymbolList,    WC_LISTVIEWA,   "",                 2,   2, 508, 468,
+      WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS },
+    { IdFlashLine,     "STATIC",       "",                 2, 472, 322,  13, SS_LEFT },
+    { IdSramLine,      "STATIC",       "",                 2, 488, 322,  13, SS_LEFT },
+    { IdExportCsv,     "BUTTON",       "Export as csv",  332, 474,  96,  24, BS_PUSHBUTTON | WS_TABSTOP },
+    { IdCloseAnalyzer, "BUTTON",       "Close",          438, 474,  70,  24, BS_PUSHBUTTON | WS_TABSTOP },
+};
+
+constexpr struct { const char* title; int width; } Columns[] = {
+    { "Name", 380 },
+    { "Type", 40 },
+    { "Size", 60 },
+};
+
+// What one open window shows, copied from the run when it opens; kept on the window (DWLP_USER).
+struct AnalyzerRows {
+    std::string elfPath;
+    std::string sizeReport;
+    std::vector<std::string> symbolLines;
+};
+
+LRESULT GetExtendedStyle(HWND list) { return SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0); }
+LRESULT SetExtendedStyle(HWND list, LPARAM style) { return SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, style); }
+LRESULT InsertColumn(HWND list, int index, LVCOLUMNA& column)
+{
+    return SendMessageA(list, LVM_INSERTCOLUMNA, WPARAM(index), reinterpret_cast<LPARAM>(&column));
+}
+LRESULT SetColumnWidth(HWND list, int index, int width)
+{
+    return SendMessageA(list, LVM_SETCOLUMNWIDTH, WPARAM(index), MAKELPARAM(width, 0));
+}
+LRESULT InsertItem(HWND list, LVITEMA& item) { return SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)); }
+LRESULT SetItem(HWND list, LVITEMA& item) { return SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item)); }
+
+void SetUpList(HWND list)
+{
+    SetExtendedStyle(list, GetExtendedStyle(list) | LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    for (int i = 0; i < int(std::size(Columns)); ++i) {
+        char title[32]{};
+        std::strncpy(title, Columns[i].title, sizeof title - 1);
+        LVCOLUMNA column{};
+        column.mask = LVCF_FMT | LVCF_TEXT | LVCF_SUBITEM;
+        column.fmt = LVCFMT_LEFT;
+        column.pszText = title;
+        column.iSubItem = i;
+        InsertColumn(list, i, column);
+    }
+    for (int i = 0; i < int(std::size(Columns)); ++i)
+        SetColumnWidth(list, i, Columns[i].width);
+}
+
+void FillWindow(HWND window, const AnalyzerRows& rows)
+{
+    SetDlgItemTextW(window, IdSramLine, Widen(SramSummaryText(rows.sizeReport)).c_str());
+    HWND list = GetDlgItem(window, IdSymbolList);
+    for (size_t i = 0; i < rows.symbolLines.size(); ++i) {
+        const std::string& line = rows.symbolLines[i];
+        const std::string cells[] = { SymbolName(line), SymbolType(line), SizeText(SymbolSize(line)) };
+        for (int sub = 0; sub < int(std::size(cells)); ++sub) {
+            const std::string shown = ListCellText(cells[sub]);
+            char buffer[ListCellCharacters + 1]{};
+            std::memcpy(buffer, shown.data(), shown.size());
+            LVITEMA item{};
+            item.mask = LVIF_TEXT;
+            item.iItem = int(i);
+            item.iSubItem = sub;
+            item.pszText = buffer;
+            if (sub == 0)
+                InsertItem(list, item);
+            else
+                SetItem(list, item);
+        }
+    }
+    SetDlgItemTextW(window, IdFlashLine, Widen(FlashSummaryText(rows.symbolLines)).c_str());
+}
+
+}  // namespace
+
+INT_PTR CALLBACK AnalyzerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        SetWindowLongPtrW(window, DWLP_USER, lParam);
+        FillWindow(window, *reinterpret_cast<const AnalyzerRows*>(lParam));
+        return TRUE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IdCloseAnalyzer:
+            EndModal(window, 0);
+            return TRUE;
+        case IdExportCsv: {
+            const auto& rows = *reinterpret_cast<const AnalyzerRows*>(GetWindowLongPtrW(window, DWLP_USER));
+            ExportSymbolsCsv(window, rows.elfPath, rows.symbolLines);
+            return TRUE;
+        }
+        }
+        break;
+    }
+    return FALSE;
+}
+
+void ShowAnalyzerWindow(HWND)
+{
+    const AnalyzerRows rows{ AnalyzedElfPath, SizeReport, SymbolLines };
+    WindowDesc desc;
+    desc.caption = AnalyzerCaption(rows.elfPath);
+    desc.style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    desc.width = 512;
+    desc.height = 502;
+    desc.fontFace = "MS Sans Serif";
+    desc.fontPoints = 8;
+    HWND window = CreateRuntimeDialog(desc, AnalyzerControls, AnalyzerWindowProc, reinterpret_cast<LPARAM>(&rows));
+    if (!window)
+        return;
+    SetUpList(GetDlgItem(window, IdSymbolList));
+    SetWindowIconResource(window, "AICO");
+    RunModal(window);
+}

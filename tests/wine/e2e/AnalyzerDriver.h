@@ -1,0 +1,35 @@
+// tests/wine/e2e/AnalyzerDriver.h: drives the analyzer window and its save dialog from another thread
+// or another process: list-view rows read through memory in the list's own process, the save dialog
+// found by its owner and answered, and the explorer processes the export starts.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// Every row of a report list view, each with one text per column, read with LVM_GETITEMTEXTW on
+// memory allocated in the list's process (the list's own process included).
+std::vector<std::vector<std::string>> ListRows(HWND list);
+// The column titles and widths of a report list view.
+struct ListColumn { std::string title; int width; };
+std::vector<ListColumn> ListColumns(HWND list);
+
+// A visible top-level window of this class owned by owner; null when none.
+HWND FindOwnedWindow(HWND owner, const wchar_t* className = L"#32770");
+
+// The file name edit of a save dialog: 0x47C or the edit inside it, the edit 0x480, or its first edit.
+HWND FileNameEdit(HWND saveDialog);
+// Types path into the save dialog and presses its OK button (posted: the dialog's answer may open a
+// further question). Answers "Yes" to a question about creating the file if one comes up within
+// promptMilliseconds; returns once the dialog has gone (true) or the time ran out (false).
+bool SaveDialogAs(HWND saveDialog, const std::string& path, DWORD milliseconds = 10000);
+// Presses the save dialog's Cancel and waits for it to go.
+bool CancelSaveDialog(HWND saveDialog);
+
+// Processes named exeName whose parent is parentId.
+std::vector<DWORD> ChildProcesses(DWORD parentId, const wchar_t* exeName);
+// Ends the processes of these ids (ones the test's own program started) and waits for them.
+void EndProcesses(const std::vector<DWORD>& ids);
+// The command line of a process, read from its memory; "" when it cannot be read.
+std::string ProcessCommandLine(DWORD processId);
