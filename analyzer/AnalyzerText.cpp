@@ -1,16 +1,22 @@
 #include "analyzer/AnalyzerText.h"
 
+#include <algorithm>
+
 #include "analyzer/Analysis.h"
 #include "core/Version.h"
 #include "watcher/BuildScan.h"
 
 std::string BuildName(std::string_view elfPath)
 {
-    constexpr std::string_view Ending = ".cpp.elf";
+    // IDE 1.0 - 1.6.5 name the build Blink.cpp.elf, every later IDE Blink.ino.elf. Both are exactly
+    // 8 characters, so the earliest of either is taken out at each step.
+    constexpr std::string_view Endings[] = { ".cpp.elf", ".ino.elf" };
+    constexpr size_t EndingSize = 8;
     const std::string fileName = PathFileName(elfPath);
+    auto next = [&](size_t from) { return std::min(fileName.find(Endings[0], from), fileName.find(Endings[1], from)); };
     std::string name;
     size_t from = 0;
-    for (size_t at; (at = fileName.find(Ending, from)) != std::string::npos; from = at + Ending.size())
+    for (size_t at; (at = next(from)) != std::string::npos; from = at + EndingSize)
         name.append(fileName, from, at - from);
     name.append(fileName, from);
     return name;

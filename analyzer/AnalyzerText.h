@@ -12,7 +12,7 @@
 constexpr size_t ListCellCharacters = 255;
 
 // The build's name as the caption and the CSV file show it: the file name of elfPath (the text after
-// its last backslash) with every ".cpp.elf" taken out, in one pass from the left.
+// its last backslash) with every ".cpp.elf" and ".ino.elf" taken out, in one pass from the left.
 std::string BuildName(std::string_view elfPath);
 
 // "[kevra+ v0.3] Memory Analyzer: " + the build's name + ".hex".

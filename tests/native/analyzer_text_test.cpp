@@ -15,6 +15,8 @@ TEST(AnalyzerCaption, NamesTheBuildWithoutItsCppElfEnding)
         { "C:\\T\\.cpp.e.cpp.elflf", "[kevra+ v0.3] Memory Analyzer: .cpp.elf.hex", ".cpp.elf.csv" },   // one pass
         { "C:\\T\\", "[kevra+ v0.3] Memory Analyzer: .hex", ".csv" },
         { "C:\\T\\Caf\xe9.cpp.elf", "[kevra+ v0.3] Memory Analyzer: Caf\xe9.hex", "Caf\xe9.csv" },
+        { "C:\\T\\arduino_build_1\\Blink.ino.elf", "[kevra+ v0.3] Memory Analyzer: Blink.hex", "Blink.csv" },   // IDE 1.6.6 on
+        { "C:\\T\\a.ino.elf.cpp.elfb.ino.elf", "[kevra+ v0.3] Memory Analyzer: ab.hex", "ab.csv" },   // both, anywhere
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.elfPath);
