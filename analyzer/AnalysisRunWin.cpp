@@ -10,16 +10,6 @@
 
 namespace {
 
-std::string Environment(const wchar_t* name)
-{
-    const DWORD n = GetEnvironmentVariableW(name, nullptr, 0);
-    if (n == 0)
-        return {};
-    std::wstring value(n, L'\0');
-    value.resize(GetEnvironmentVariableW(name, value.data(), n));
-    return Narrow(value);
-}
-
 void RunAndWait(const std::string& interpreter, const std::string& parameters)
 {
     // A start that failed gives no handle: nothing to wait for, and the run goes on.
@@ -65,7 +55,7 @@ HANDLE ShellStartProcess(const std::string& program, const std::string& paramete
 
 void AnalyzeBuild(const std::string& elfPath)
 {
-    const std::string interpreter = Environment(L"COMSPEC");
+    const std::string interpreter = EnvironmentText(L"COMSPEC");
     AnalyzedElfPath = elfPath;
     RunAndWait(interpreter, SizeRunParameters(elfPath));
     SizeReport = ReadReport(elfPath + ".size");

@@ -16,16 +16,6 @@ std::string& LocalAppDataFolderValue = *new std::string;
 constexpr char Section[] = "Config";
 constexpr int FolderLabelId = 998;
 
-std::string Environment(const wchar_t* name)
-{
-    const DWORD n = GetEnvironmentVariableW(name, nullptr, 0);
-    if (n == 0)
-        return {};
-    std::wstring value(n, L'\0');
-    value.resize(GetEnvironmentVariableW(name, value.data(), n));
-    return Narrow(value);
-}
-
 std::string ReadProfileValue(const char* key, const char* fallback)
 {
     // 260 bytes, as the file has always been read: a longer value is cut to 259 characters.
@@ -122,7 +112,7 @@ const std::string& LocalAppDataFolder = LocalAppDataFolderValue;
 
 void InitFolders()
 {
-    TempFolderValue = WithOneTrailingBackslash(Environment(L"TEMP"));
+    TempFolderValue = WithOneTrailingBackslash(EnvironmentText(L"TEMP"));
     SettingsFileValue = TempFolderValue + ExeBaseName(OwnExePath()) + ".ini";
     AppDataFolderValue = AppDataFolderFrom(ShellFolder(CSIDL_APPDATA));
     const std::string localAppData = ShellFolder(CSIDL_LOCAL_APPDATA);

@@ -20,6 +20,16 @@ std::string Narrow(std::wstring_view text)
     return narrow;
 }
 
+std::string EnvironmentText(const wchar_t* name)
+{
+    const DWORD n = GetEnvironmentVariableW(name, nullptr, 0);
+    if (n == 0)
+        return {};
+    std::wstring value(n, L'\0');
+    value.resize(GetEnvironmentVariableW(name, value.data(), n));
+    return Narrow(value);
+}
+
 std::string OwnExePath()
 {
     std::wstring path(MAX_PATH, L'\0');

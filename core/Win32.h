@@ -33,6 +33,9 @@ using UniqueHandle = Unique<HANDLE, CloseHandle>;
 std::wstring Widen(std::string_view text);
 std::string Narrow(std::wstring_view text);
 
+// The value of an environment variable in ANSI text; empty when it is not set.
+std::string EnvironmentText(const wchar_t* name);
+
 // The full path of the running executable, in ANSI text.
 std::string OwnExePath();
 // The folder of the running executable, with its trailing backslash.
