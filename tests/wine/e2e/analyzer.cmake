@@ -10,3 +10,15 @@ target_compile_definitions(e2e_analyzer PRIVATE
     KEVRA_ROAD_ELF="${KEVRA_ROAD_ELF}" KEVRA_ROAD_NM="${KEVRA_ROAD_NM}" KEVRA_ROAD_SIZE="${KEVRA_ROAD_SIZE}"
     KEVRA_CANNED_TOOL="$<TARGET_FILE:kevra_canned_tool>" KEVRA_SHIM_FOLDER="${KEVRA_AVR_SHIM_FOLDER}")
 set_tests_properties(e2e_analyzer PROPERTIES ENVIRONMENT "WINEPATH=${shims}")
+
+# Not a test: the analyzer window on the fixture's real tool output, for the README's screenshot.
+add_executable(analyzer_demo analyzer_demo.cpp)
+target_link_libraries(analyzer_demo PRIVATE kevra_analyzer kevra_agent_driver kevra_resources)
+add_dependencies(analyzer_demo kevra_road_elf)
+target_compile_definitions(analyzer_demo PRIVATE KEVRA_ROAD_NM="${KEVRA_ROAD_NM}" KEVRA_ROAD_SIZE="${KEVRA_ROAD_SIZE}")
+
+# Not a test: the soak run behind scripts/soak-analyzer.sh.
+add_executable(analyzer_soak analyzer_soak.cpp AnalyzerDriver.cpp)
+target_link_libraries(analyzer_soak PRIVATE kevra_agent_driver ntdll psapi)
+add_dependencies(analyzer_soak kevra_avr_shims kevra_road_elf)
+target_compile_definitions(analyzer_soak PRIVATE KEVRA_ROAD_ELF="${KEVRA_ROAD_ELF}")
