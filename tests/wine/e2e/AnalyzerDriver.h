@@ -21,8 +21,8 @@ HWND FindOwnedWindow(HWND owner, const wchar_t* className = L"#32770");
 // The file name edit of a save dialog: 0x47C or the edit inside it, the edit 0x480, or its first edit.
 HWND FileNameEdit(HWND saveDialog);
 // Types path into the save dialog and presses its OK button (posted: the dialog's answer may open a
-// further question). Answers "Yes" to a question about creating the file if one comes up within
-// promptMilliseconds; returns once the dialog has gone (true) or the time ran out (false).
+// further question). Answers "Yes" to a question about creating the file if one comes up (Windows may
+// ask, Wine does not); returns once the dialog has gone (true) or the time ran out (false).
 bool SaveDialogAs(HWND saveDialog, const std::string& path, DWORD milliseconds = 10000);
 // Presses the save dialog's Cancel and waits for it to go.
 bool CancelSaveDialog(HWND saveDialog);
