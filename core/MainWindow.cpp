@@ -149,6 +149,9 @@ INT_PTR CALLBACK MainWindowProc(HWND, UINT message, WPARAM wParam, LPARAM lParam
     case WM_DESTROY:
         CloseHandle(WatcherThread);
         TrayIconRemove();
+        // Exit may come from the icon's menu while an unowned window (the analyzer) runs its own
+        // loop; the quit message ends that loop too, so the agent ends now and not when it closes.
+        PostQuitMessage(0);
         return 0;
     }
     // While the window is hidden the icon is the only way in: put it back after an Explorer restart.

@@ -319,6 +319,17 @@ TEST_F(AnalyzerRoad, WithoutTheAvrToolsTheAnalyzerOpensEmpty)
     EXPECT_EQ(ReadFileBytes(FromUnix(KEVRA_ROAD_ELF)), ReadFileBytes(elf));
 }
 
+TEST_F(AnalyzerRoad, ExitFromTheMenuEndsTheAgentWhileTheAnalyzerIsOpen)
+{
+    Start();
+    const std::string elf = AddBuild("build3.tmp", "Leaving");
+    ASSERT_TRUE(SimulatorStartedWith(elf));
+    ASSERT_TRUE(OpenAnalyzer(MenuMemoryAnalyzer, "Leaving"));
+    agent.Command(204);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(agent.process.hProcess, 10000));
+    EXPECT_TRUE(agent.Exit());
+}
+
 TEST_F(AnalyzerRoad, ToolOutputOfBinaryGarbageOrOneMegabyteLineIsShownAndExported)
 {
     // avr-size and avr-nm that answer with prepared bytes, first on the search path.

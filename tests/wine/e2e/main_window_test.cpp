@@ -88,6 +88,17 @@ TEST_F(AgentTest, FirstRunPresetsTheFolderAndShowsTheHowTo)
     EXPECT_TRUE(again.Exit());
 }
 
+TEST_F(AgentTest, ExitFromTheMenuEndsTheAgentWhileTheHowToIsOpen)
+{
+    RunningAgent agent;
+    ASSERT_TRUE(agent.Start(agentFolder, temp));
+    ASSERT_TRUE(WaitForHowTo(agent));
+    agent.Command(204);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(agent.process.hProcess, 10000));
+    EXPECT_FALSE(GetFileAttributesW(Widen(agent.IniPath()).c_str()) != INVALID_FILE_ATTRIBUTES);   // no sketchbook found, nothing to save
+    EXPECT_TRUE(agent.Exit());
+}
+
 TEST_F(AgentTest, ControlsAreThoseOfTheTableAndTheCheckBoxSavesAtOnce)
 {
     WriteIni("0", "D:\\Games\\");
