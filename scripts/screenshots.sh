@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots under Xvfb into docs/: the main window with two builds listed, the
-# how-to text of a first run, and the message dialog in the agent's look.
+# how-to text of a first run, and the analyzer window on the end-to-end fixture's real avr-nm and
+# avr-size output.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -9,7 +10,7 @@ if [ -z "${DISPLAY:-}" ]; then
     exec scripts/with-display.sh "$0" "$@"
 fi
 cmake --preset windows -B "$build" >/dev/null
-cmake --build "$build" --target agent_demo message_dialog_demo >/dev/null
+cmake --build "$build" --target agent_demo analyzer_demo >/dev/null
 export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
 # Xvfb has no window manager to draw frames: let Wine draw the agent's captions itself (a prefix
 # made by run-wine.sh already says so for every program).
@@ -21,4 +22,7 @@ demo=$build/tests/wine/e2e/agent_demo.exe
 scripts/screenshot-window.sh "[kevra+ v0.3] Arduino compiler monitoring agent" docs/main-window.png "$demo" 8
 agent_gone
 scripts/screenshot-window.sh "kevra+ howto/about" docs/howto-dialog.png "$demo" 8 first-run
+agent_gone
+scripts/screenshot-window.sh "[kevra+ v0.3] Memory Analyzer: RoadFixture.hex" docs/analyzer-window.png \
+    "$build/tests/wine/e2e/analyzer_demo.exe" 8
 agent_gone

@@ -16,15 +16,6 @@ namespace {
 
 constexpr UINT TrayCallbackMessage = WM_USER + 501;
 
-// A Unix path of the build tree as Wine sees it: on drive Z:.
-std::string FromUnixPath(const std::string& path)
-{
-    std::string out = "Z:";
-    for (char c : path)
-        out += c == '/' ? '\\' : c;
-    return out;
-}
-
 struct WindowSearch {
     DWORD processId;
     std::wstring caption;
@@ -68,6 +59,14 @@ std::string Environment(const std::string& temp, const std::string& simulatorLog
 }
 
 }  // namespace
+
+std::string FromUnixPath(const std::string& path)
+{
+    std::string out = "Z:";
+    for (char c : path)
+        out += c == '/' ? '\\' : c;
+    return out;
+}
 
 bool WaitFor(const std::function<bool()>& condition, DWORD milliseconds)
 {

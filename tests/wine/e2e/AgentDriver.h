@@ -11,6 +11,9 @@
 
 #include "Fixture.h"
 
+// A Unix path of the build tree as Wine sees it: on drive Z:.
+std::string FromUnixPath(const std::string& path);
+
 // Polls until the condition holds or the time runs out; returns the last answer.
 bool WaitFor(const std::function<bool()>& condition, DWORD milliseconds = 10000);
 

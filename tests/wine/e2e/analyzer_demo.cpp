@@ -5,19 +5,11 @@
 #include <cstdlib>
 #include <thread>
 
-#include "Fixture.h"
+#include "AgentDriver.h"
 #include "analyzer/Analysis.h"
 #include "analyzer/AnalyzerWindow.h"
 
 namespace {
-
-std::string FromUnix(const std::string& path)
-{
-    std::string out = "Z:";
-    for (char c : path)
-        out += c == '/' ? '\\' : c;
-    return out;
-}
 
 // The Linux tools end lines with LF; the Windows ones, which the agent reads, with CR LF.
 std::string WithCrLf(const std::string& text)
@@ -34,8 +26,8 @@ int main(int argc, char** argv)
 {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 20;
     AnalyzedElfPath = "C:\\Users\\Maker\\AppData\\Local\\Temp\\build7034.tmp\\RoadFixture.cpp.elf";
-    SizeReport = WithCrLf(ReadFileBytes(FromUnix(KEVRA_ROAD_SIZE)));
-    SymbolLines = CutSymbolLines(WithCrLf(ReadFileBytes(FromUnix(KEVRA_ROAD_NM))));
+    SizeReport = WithCrLf(ReadFileBytes(FromUnixPath(KEVRA_ROAD_SIZE)));
+    SymbolLines = CutSymbolLines(WithCrLf(ReadFileBytes(FromUnixPath(KEVRA_ROAD_NM))));
     std::thread closer([seconds] {
         Sleep(DWORD(seconds) * 1000);
         if (HWND window = FindWindowW(L"#32770", L"[kevra+ v0.3] Memory Analyzer: RoadFixture.hex"))

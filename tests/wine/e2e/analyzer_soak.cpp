@@ -15,14 +15,6 @@
 
 namespace {
 
-std::string FromUnix(const std::string& path)
-{
-    std::string out = "Z:";
-    for (char c : path)
-        out += c == '/' ? '\\' : c;
-    return out;
-}
-
 struct Figures {
     DWORD handles = 0, gdi = 0, user = 0;
     SIZE_T privateBytes = 0, workingSet = 0;
@@ -64,7 +56,7 @@ int main(int argc, char** argv)
     const std::string temp = scratch.path + "temp\\";
     CreateDirectoryW(Widen(temp).c_str(), nullptr);
     WriteFileBytes(temp + "kevra-agent.ini", "[Config]\r\ncopyhex=1\r\nhomedir=" + scratch.path + "\r\n");
-    const std::string elf = FromUnix(KEVRA_ROAD_ELF);
+    const std::string elf = FromUnixPath(KEVRA_ROAD_ELF);
     const uint64_t hourAgo = NowFileTime() - 3600ull * 10'000'000;
     for (int i = 0; i < 200; ++i) {
         const std::string build = temp + "build" + std::to_string(1000 + i) + ".tmp\\";

@@ -21,14 +21,6 @@ constexpr int IdFlashLine = 1001;
 constexpr int IdExportCsv = 1002;
 constexpr int IdSramLine = 1003;
 
-std::string FromUnix(const std::string& path)
-{
-    std::string out = "Z:";
-    for (char c : path)
-        out += c == '/' ? '\\' : c;
-    return out;
-}
-
 // One symbol as the Linux avr-nm printed it for the fixture, read here on its own terms.
 struct Symbol {
     std::string name, type;
@@ -38,7 +30,7 @@ struct Symbol {
 std::vector<Symbol> FixtureSymbols()
 {
     std::vector<Symbol> symbols;
-    const std::string text = ReadFileBytes(FromUnix(KEVRA_ROAD_NM));
+    const std::string text = ReadFileBytes(FromUnixPath(KEVRA_ROAD_NM));
     size_t from = 0;
     for (size_t end; (end = text.find('\n', from)) != std::string::npos; from = end + 1) {
         const std::string line = text.substr(from, end - from);
@@ -147,7 +139,7 @@ struct AnalyzerRoad : ::testing::Test {
         const std::string build = temp + folder + "\\";
         CreateDirectoryW(Widen(build).c_str(), nullptr);
         const std::string elf = build + name + ".cpp.elf";
-        CopyFileW(Widen(FromUnix(KEVRA_ROAD_ELF)).c_str(), Widen(elf).c_str(), FALSE);
+        CopyFileW(Widen(FromUnixPath(KEVRA_ROAD_ELF)).c_str(), Widen(elf).c_str(), FALSE);
         WriteFileBytes(build + name + ".cpp.hex", ":00000001FF\r\n");
         return elf;
     }
@@ -237,7 +229,7 @@ TEST_F(AnalyzerRoad, OneBuildFromTheCompileToTheExportedCsv)
     EXPECT_EQ("FLASH: " + Grouped(total) + " bytes used by " + std::to_string(symbols.size()) + " objects",
               ControlText(analyzer, IdFlashLine));
     long text = -1, data = -1, bss = -1;
-    const std::string size = ReadFileBytes(FromUnix(KEVRA_ROAD_SIZE));
+    const std::string size = ReadFileBytes(FromUnixPath(KEVRA_ROAD_SIZE));
     ASSERT_EQ(3, std::sscanf(size.c_str() + size.find('\n') + 1, "%ld %ld %ld", &text, &data, &bss));
     EXPECT_EQ("SRAM: " + std::to_string(data) + " B in static data, " + std::to_string(bss) + " B in uninitialized variables",
               ControlText(analyzer, IdSramLine));
@@ -300,12 +292,12 @@ TEST_F(AnalyzerRoad, WithoutComspecTheAnalyzerOpensEmpty)
     ExpectEmptyAnalysis(analyzer);
     EXPECT_TRUE(CloseAnalyzer(analyzer, false));
     EXPECT_TRUE(VisibleWindows(agent.process.dwProcessId).empty());
-    EXPECT_EQ(ReadFileBytes(FromUnix(KEVRA_ROAD_ELF)), ReadFileBytes(elf));
+    EXPECT_EQ(ReadFileBytes(FromUnixPath(KEVRA_ROAD_ELF)), ReadFileBytes(elf));
 }
 
 TEST_F(AnalyzerRoad, WithoutTheAvrToolsTheAnalyzerOpensEmpty)
 {
-    const std::wstring path = PathWithout(FromUnix(KEVRA_SHIM_FOLDER));
+    const std::wstring path = PathWithout(FromUnixPath(KEVRA_SHIM_FOLDER));
     EnvironmentChange change(L"PATH", &path);
     Start();
     const std::string elf = AddBuild("build2.tmp", "NoTools");
@@ -316,7 +308,7 @@ TEST_F(AnalyzerRoad, WithoutTheAvrToolsTheAnalyzerOpensEmpty)
     EXPECT_TRUE(CloseAnalyzer(analyzer, true));
     EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(GetDlgItem(agent.mainWindow, IdMemoryAnalyzer)) != FALSE; }));
     EXPECT_TRUE(VisibleWindows(agent.process.dwProcessId).empty());
-    EXPECT_EQ(ReadFileBytes(FromUnix(KEVRA_ROAD_ELF)), ReadFileBytes(elf));
+    EXPECT_EQ(ReadFileBytes(FromUnixPath(KEVRA_ROAD_ELF)), ReadFileBytes(elf));
 }
 
 TEST_F(AnalyzerRoad, ExitFromTheMenuEndsTheAgentWhileTheAnalyzerIsOpen)
@@ -336,7 +328,7 @@ TEST_F(AnalyzerRoad, ToolOutputOfBinaryGarbageOrOneMegabyteLineIsShownAndExporte
     const std::string tools = scratch.path + "canned tools\\";
     CreateDirectoryW(Widen(tools).c_str(), nullptr);
     for (const char* tool : { "avr-size", "avr-nm" })
-        CopyFileW(Widen(FromUnix(KEVRA_CANNED_TOOL)).c_str(), Widen(tools + tool + ".exe").c_str(), FALSE);
+        CopyFileW(Widen(FromUnixPath(KEVRA_CANNED_TOOL)).c_str(), Widen(tools + tool + ".exe").c_str(), FALSE);
     std::mt19937 random(6);
     std::string garbage;
     for (int i = 0; i < 65536; ++i)
@@ -348,7 +340,7 @@ TEST_F(AnalyzerRoad, ToolOutputOfBinaryGarbageOrOneMegabyteLineIsShownAndExporte
         ++lineEnds;
     WriteFileBytes(tools + "avr-size.out", garbage);
     WriteFileBytes(tools + "avr-nm.out", garbage);
-    const std::wstring path = PathWithout(FromUnix(KEVRA_SHIM_FOLDER), tools);
+    const std::wstring path = PathWithout(FromUnixPath(KEVRA_SHIM_FOLDER), tools);
     EnvironmentChange change(L"PATH", &path);
     Start();
     const std::string elf = AddBuild("build3.tmp", "Garbage");
