@@ -134,7 +134,12 @@ bool RunningAgent::Start(const std::string& agentFolder, const std::string& temp
         mainWindow = FindProcessWindow(process.dwProcessId, "[kevra+ v0.3] Arduino compiler monitoring agent");
         return mainWindow != nullptr;
     });
-    return mainWindow != nullptr;
+    if (!mainWindow)
+        return false;
+    // The window has its caption before its controls exist and before its handler runs: a click
+    // sent that early is lost. The icon is added by the handler's first message, so once the shell
+    // holds it the window takes commands.
+    return WaitFor([&] { return IconPresent(); });
 }
 
 bool RunningAgent::Exit()

@@ -32,7 +32,7 @@ struct RunningAgent {
     PROCESS_INFORMATION process{};
     HWND mainWindow = nullptr;
 
-    // Starts the agent and waits for its main window (hidden). False when it did not appear.
+    // Starts the agent and waits until its main window (hidden) takes commands. False when it did not.
     bool Start(const std::string& agentFolder, const std::string& tempFolder);
     // Posts "Exit kevra+" and waits for the process to end; kills it when it does not.
     bool Exit();
