@@ -44,13 +44,15 @@ std::string ReadReport(const std::string& path)
 
 HANDLE ShellStartProcess(const std::string& program, const std::string& parameters, int showState)
 {
-    SHELLEXECUTEINFOA info{};
+    const std::wstring file = Widen(program);
+    const std::wstring arguments = Widen(parameters);
+    SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
-    info.lpFile = program.c_str();
-    info.lpParameters = parameters.c_str();
+    info.lpFile = file.c_str();
+    info.lpParameters = arguments.c_str();
     info.nShow = showState;
-    return ShellExecuteExA(&info) ? info.hProcess : nullptr;
+    return ShellExecuteExW(&info) ? info.hProcess : nullptr;
 }
 
 void AnalyzeBuild(const std::string& elfPath)

@@ -58,7 +58,7 @@ void RunLastProject()
 {
     const std::string simulator = OwnExeFolder() + "kevra.exe";
     const std::string elf = ReadLastElfPath();
-    ShellExecuteA(nullptr, "open", simulator.c_str(), elf.c_str(), nullptr, SW_SHOWNORMAL);
+    ShellExecuteW(nullptr, L"open", Widen(simulator).c_str(), Widen(elf).c_str(), nullptr, SW_SHOWNORMAL);
 }
 
 // Places the folder browser 50 pixels right of the main window's left edge, level with its top.

@@ -13,15 +13,29 @@ std::string& SettingsFileValue = *new std::string;
 std::string& AppDataFolderValue = *new std::string;
 std::string& LocalAppDataFolderValue = *new std::string;
 
-constexpr char Section[] = "Config";
+constexpr wchar_t Section[] = L"Config";
 constexpr int FolderLabelId = 998;
 
-std::string ReadProfileValue(const char* key, const char* fallback)
+// The file stays in the ANSI code page, as older versions wrote and read it: the wide calls convert
+// with that code page, and only values that fit it are written.
+std::string ReadProfileValue(const wchar_t* key, const wchar_t* fallback)
 {
-    // 260 bytes, as the file has always been read: a longer value is cut to 259 characters.
-    char buffer[260] = {};
-    GetPrivateProfileStringA(Section, key, fallback, buffer, sizeof buffer, SettingsFileValue.c_str());
-    return buffer;
+    // 260 characters, as the file has always been read: a longer value is cut to 259.
+    wchar_t buffer[260] = {};
+    GetPrivateProfileStringW(Section, key, fallback, buffer, 260, Widen(SettingsFileValue).c_str());
+    return Narrow(buffer);
+}
+
+// homedir as the settings file can hold it: the path itself when it fits the ANSI code page, else
+// its short form when the volume has one; nullopt when neither fits.
+std::optional<std::string> StorableHomeDir(const std::string& homedir)
+{
+    if (AnsiText(homedir))
+        return homedir;
+    const std::string shortForm = ShortPathOf(homedir);
+    if (!shortForm.empty() && AnsiText(shortForm))
+        return WithOneTrailingBackslash(shortForm);
+    return std::nullopt;
 }
 
 std::string ReadWholeFile(const std::string& path)
@@ -55,21 +69,18 @@ std::string FirstOrdinaryFile(const std::string& pattern)
 
 std::string ShellFolder(int csidl)
 {
-    char path[MAX_PATH] = {};
-    SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
-    return path;
+    wchar_t path[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return Narrow(path);
 }
 
-// The files of IDE 1.5 and later are UTF-8; the agent's text is the ANSI code page. Bytes that are
-// not UTF-8 are taken as they are.
-std::string AnsiFromUtf8(const std::string& text)
+// The files of IDE 1.5 and later are UTF-8, as the agent's own text is. Bytes that are not UTF-8
+// were written in the ANSI code page.
+std::string Utf8FromIdeFile(const std::string& text)
 {
-    const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), int(text.size()), nullptr, 0);
-    if (n <= 0)
+    if (text.empty() || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), int(text.size()), nullptr, 0) > 0)
         return text;
-    std::wstring wide(n, L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), int(text.size()), wide.data(), n);
-    return Narrow(wide);
+    return Utf8FromAnsi(text);
 }
 
 std::string Arduino15Preferences()
@@ -84,13 +95,15 @@ std::optional<std::string> RoamingSketchbook()
     const std::string name = FirstOrdinaryFile(folder + "*.txt");
     if (name.empty())
         return std::nullopt;
-    return SketchbookPathValue(ReadWholeFile(folder + name));
+    // IDE 1.0 wrote this file in the ANSI code page.
+    const std::optional<std::string> value = SketchbookPathValue(ReadWholeFile(folder + name));
+    return value ? std::optional(Utf8FromAnsi(*value)) : std::nullopt;
 }
 
 std::optional<std::string> Arduino15Sketchbook()
 {
     const std::optional<std::string> value = PreferenceValue(Arduino15Preferences(), "sketchbook.path");
-    return value ? std::optional(AnsiFromUtf8(*value)) : std::nullopt;
+    return value ? std::optional(Utf8FromIdeFile(*value)) : std::nullopt;
 }
 
 std::optional<std::string> ArduinoIde2Sketchbook()
@@ -100,7 +113,7 @@ std::optional<std::string> ArduinoIde2Sketchbook()
         return std::nullopt;
     const std::optional<std::string> value =
         DirectoriesUserValue(ReadWholeFile(WithOneTrailingBackslash(profile) + ".arduinoIDE\\arduino-cli.yaml"));
-    return value ? std::optional(AnsiFromUtf8(*value)) : std::nullopt;
+    return value ? std::optional(Utf8FromIdeFile(*value)) : std::nullopt;
 }
 
 }  // namespace
@@ -121,16 +134,18 @@ void InitFolders()
 
 void LoadSettings()
 {
-    WriteCopyHex(ParseCopyHex(ReadProfileValue("copyhex", "0")));
-    WriteHomeDir(TrimSpaces(ReadProfileValue("homedir", " ")));
+    WriteCopyHex(ParseCopyHex(ReadProfileValue(L"copyhex", L"0")));
+    WriteHomeDir(TrimSpaces(ReadProfileValue(L"homedir", L" ")));
 }
 
 void SaveSettings()
 {
-    const std::string copyhex = DecimalText(ReadCopyHex());
-    const std::string homedir = TrimSpaces(ReadHomeDir());
-    WritePrivateProfileStringA(Section, "copyhex", copyhex.c_str(), SettingsFileValue.c_str());
-    WritePrivateProfileStringA(Section, "homedir", homedir.c_str(), SettingsFileValue.c_str());
+    const std::wstring file = Widen(SettingsFileValue);
+    WritePrivateProfileStringW(Section, L"copyhex", Widen(DecimalText(ReadCopyHex())).c_str(), file.c_str());
+    // A folder that the file cannot hold leaves the stored one as it was, like a failed write: this
+    // session copies into the chosen folder, the next start into the stored one.
+    if (const std::optional<std::string> homedir = StorableHomeDir(TrimSpaces(ReadHomeDir())))
+        WritePrivateProfileStringW(Section, L"homedir", Widen(*homedir).c_str(), file.c_str());
 }
 
 bool PathExists(const std::string& path)
@@ -157,5 +172,5 @@ void DiscoverSketchbookFolder(HWND mainWindow)
 std::string ArduinoBuildPathFolder()
 {
     const std::optional<std::string> value = PreferenceValue(Arduino15Preferences(), "build.path");
-    return value ? WithOneTrailingBackslash(AnsiFromUtf8(*value)) : std::string();
+    return value ? WithOneTrailingBackslash(Utf8FromIdeFile(*value)) : std::string();
 }

@@ -1,23 +1,80 @@
 #include "core/Win32.h"
 
-std::wstring Widen(std::string_view text)
+std::wstring Widen(std::string_view utf8)
 {
-    if (text.empty())
+    if (utf8.empty())
         return {};
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
     std::wstring wide(n, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), wide.data(), n);
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), wide.data(), n);
     return wide;
 }
 
-std::string Narrow(std::wstring_view text)
+std::string Narrow(std::wstring_view wide)
 {
-    if (text.empty())
+    if (wide.empty())
         return {};
-    const int n = WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string narrow(n, '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), narrow.data(), n, nullptr, nullptr);
-    return narrow;
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string utf8(n, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), utf8.data(), n, nullptr, nullptr);
+    return utf8;
+}
+
+std::optional<std::string> NarrowExactly(std::wstring_view wide)
+{
+    if (wide.empty())
+        return std::string();
+    const int n = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), int(wide.size()), nullptr, 0,
+                                      nullptr, nullptr);
+    if (n <= 0)
+        return std::nullopt;
+    std::string utf8(n, '\0');
+    WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide.data(), int(wide.size()), utf8.data(), n, nullptr,
+                        nullptr);
+    return utf8;
+}
+
+std::optional<std::string> AnsiText(std::string_view utf8)
+{
+    const std::wstring wide = Widen(utf8);
+    if (wide.empty())
+        return std::string();
+    // No best fit: a fullwidth quote must not come out as a real one.
+    BOOL lost = FALSE;
+    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()), nullptr, 0, nullptr,
+                                      &lost);
+    if (n <= 0 || lost)
+        return std::nullopt;
+    std::string ansi(n, '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), int(wide.size()), ansi.data(), n, nullptr, &lost);
+    // Code pages without a default character leave the lost flag alone: the round trip tells.
+    if (lost || Utf8FromAnsi(ansi) != utf8)
+        return std::nullopt;
+    return ansi;
+}
+
+std::string Utf8FromAnsi(std::string_view ansi)
+{
+    if (ansi.empty())
+        return {};
+    const int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), nullptr, 0);
+    std::wstring wide(n, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), wide.data(), n);
+    return Narrow(wide);
+}
+
+std::string ShortPathOf(const std::string& path)
+{
+    const std::wstring wide = Widen(path);
+    const DWORD n = GetShortPathNameW(wide.c_str(), nullptr, 0);
+    if (n == 0)
+        return {};
+    std::wstring shortPath(n, L'\0');
+    const DWORD got = GetShortPathNameW(wide.c_str(), shortPath.data(), n);
+    if (got == 0 || got >= n)
+        return {};
+    shortPath.resize(got);
+    return Narrow(shortPath);
 }
 
 std::string EnvironmentText(const wchar_t* name)

@@ -1,9 +1,11 @@
 // core/Win32.h: what every part of the Win32 layer shares: handles that close themselves, and the
-// conversion between the program's ANSI text and UTF-16, made only at the Windows call.
+// conversion between the program's UTF-8 text and UTF-16, made only at the Windows call. The ANSI
+// code page appears only where a stored file or an outside program needs single bytes.
 #pragma once
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -29,14 +31,26 @@ using UniqueBrush = Unique<HBRUSH, DeleteObject>;
 using UniqueFind = Unique<HANDLE, FindClose>;
 using UniqueHandle = Unique<HANDLE, CloseHandle>;
 
-// ANSI code page text to UTF-16 and back.
-std::wstring Widen(std::string_view text);
-std::string Narrow(std::wstring_view text);
+// UTF-8 to UTF-16 and back.
+std::wstring Widen(std::string_view utf8);
+std::string Narrow(std::wstring_view wide);
+// The UTF-8 of a name from the system, or nullopt when it holds a lone surrogate, which no UTF-8
+// text can carry: such a name would not come back whole at the next call.
+std::optional<std::string> NarrowExactly(std::wstring_view wide);
 
-// The value of an environment variable in ANSI text; empty when it is not set.
+// UTF-8 text in the ANSI code page, for the settings file and the ANSI tools; nullopt when a
+// character has no exact counterpart there (no best fit: U+FF02 never becomes a quote).
+std::optional<std::string> AnsiText(std::string_view utf8);
+// ANSI code page bytes as UTF-8.
+std::string Utf8FromAnsi(std::string_view ansi);
+
+// The short (8.3) form of an existing path, "" when the file system gives none.
+std::string ShortPathOf(const std::string& path);
+
+// The value of an environment variable; empty when it is not set.
 std::string EnvironmentText(const wchar_t* name);
 
-// The full path of the running executable, in ANSI text.
+// The full path of the running executable.
 std::string OwnExePath();
 // The folder of the running executable, with its trailing backslash.
 std::string OwnExeFolder();

@@ -37,9 +37,9 @@ std::vector<BuildEntry> ScanBuilds(const BuildRoots& roots, uint64_t scanInstant
         do {
             // Plain files bearing a build folder's name hold no builds: no search is spent on them.
             if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsDotEntry(found.cFileName)) {
-                const std::string name = Narrow(found.cFileName);
-                if (IsBuildFolderName(root.names, name))
-                    folders.push_back(root.folder + name + "\\");
+                const std::optional<std::string> name = NarrowExactly(found.cFileName);
+                if (name && IsBuildFolderName(root.names, *name))
+                    folders.push_back(root.folder + *name + "\\");
             }
         } while (FindNextFileW(search.get(), &found));
     }
@@ -55,9 +55,9 @@ std::vector<BuildEntry> ScanBuilds(const BuildRoots& roots, uint64_t scanInstant
         do {
             if ((found.dwFileAttributes & NotPlain) != 0)
                 continue;
-            const std::string name = Narrow(found.cFileName);
-            if (IsListedHexName(name))
-                entries.push_back(MakeBuildEntry(folder + name, FileTimeValue(found.ftLastWriteTime), scanInstant,
+            const std::optional<std::string> name = NarrowExactly(found.cFileName);
+            if (name && IsListedHexName(*name))
+                entries.push_back(MakeBuildEntry(folder + *name, FileTimeValue(found.ftLastWriteTime), scanInstant,
                                                  (uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow));
         } while (FindNextFileW(search.get(), &found));
     }

@@ -77,7 +77,7 @@ void StartSimulator(const std::string& elfPath)
 {
     // The simulator takes the path unquoted, spaces and all, as it always has.
     const std::string simulator = OwnExeFolder() + "kevra.exe";
-    ShellExecuteA(nullptr, "open", simulator.c_str(), elfPath.c_str(), nullptr, SW_SHOWNORMAL);
+    ShellExecuteW(nullptr, L"open", Widen(simulator).c_str(), Widen(elfPath).c_str(), nullptr, SW_SHOWNORMAL);
 }
 
 }  // namespace

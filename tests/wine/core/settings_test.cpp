@@ -188,7 +188,7 @@ TEST_F(NewerIdeFixture, DiscoveryFallsBackToArduino15AndThenToTheIde2Yaml)
           "directories:\n  user: D:\\Two\n", "D:\\Fifteen\\" },
         { "Arduino15 when there is no roaming file", nullptr, "x=1\nsketchbook.path = D:\\Fifteen \r\n", nullptr,
           "D:\\Fifteen\\" },
-        { "Arduino15 in UTF-8", nullptr, "sketchbook.path=D:\\Sk\xC3\xA9tches\n", nullptr, "D:\\Sk\xE9tches\\" },
+        { "Arduino15 in UTF-8", nullptr, "sketchbook.path=D:\\Sk\xC3\xA9tches\n", nullptr, "D:\\Sk\xC3\xA9tches\\" },
         { "the yaml when neither preferences file has one", "x=1\r\n", "sketchbook.path=\n",
           "directories:\n  data: C:\\x\n  user: 'D:\\Two Sketches'\n", "D:\\Two Sketches\\" },
         { "the yaml alone", nullptr, nullptr, "directories:\r\n  user: D:\\Two\\\\\\\r\n", "D:\\Two\\" },
