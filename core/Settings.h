@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
 
 // Set once by InitFolders, before any other thread exists; never changed afterwards. They live in
@@ -23,6 +24,19 @@ void InitFolders();
 void LoadSettings();
 // Writes copyhex, then homedir, into SettingsFile. The results of the writes are ignored.
 void SaveSettings();
+
+// A shell folder (CSIDL_LOCAL_APPDATA, CSIDL_PERSONAL, ...) with one trailing backslash; "" when the
+// shell gives none.
+std::string ShellFolder(int csidl);
+
+// The IDE's settings files are read at most this far: what lies beyond is not read.
+constexpr size_t MaxSettingsFileBytes = 1 << 20;
+// The first MaxSettingsFileBytes of a settings file of the IDE, read while others may write it; ""
+// when it cannot be opened.
+std::string ReadSettingsFile(const std::string& path);
+
+// IDE 2.x's arduino-cli.yaml in the profile's .arduinoIDE folder; "" without a profile folder.
+std::string ArduinoCliYamlPath();
 
 // True when the file system reports attributes for the path (a file or a folder).
 bool PathExists(const std::string& path);

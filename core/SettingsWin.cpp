@@ -2,6 +2,8 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
+
 #include "core/SettingsText.h"
 #include "core/SharedValues.h"
 #include "core/Win32.h"
@@ -38,20 +40,6 @@ std::optional<std::string> StorableHomeDir(const std::string& homedir)
     return std::nullopt;
 }
 
-std::string ReadWholeFile(const std::string& path)
-{
-    UniqueHandle file(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return {};
-    std::string bytes;
-    char chunk[65536];
-    DWORD got = 0;
-    while (ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr) && got > 0)
-        bytes.append(chunk, got);
-    return bytes;
-}
-
 // The first file of the search that is neither a folder nor hidden nor system; empty when none.
 std::string FirstOrdinaryFile(const std::string& pattern)
 {
@@ -67,13 +55,6 @@ std::string FirstOrdinaryFile(const std::string& pattern)
     return {};
 }
 
-std::string ShellFolder(int csidl)
-{
-    wchar_t path[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
-    return Narrow(path);
-}
-
 // The files of IDE 1.5 and later are UTF-8, as the agent's own text is. Bytes that are not UTF-8
 // were written in the ANSI code page.
 std::string Utf8FromIdeFile(const std::string& text)
@@ -85,7 +66,7 @@ std::string Utf8FromIdeFile(const std::string& text)
 
 std::string Arduino15Preferences()
 {
-    return LocalAppDataFolderValue.empty() ? std::string() : ReadWholeFile(LocalAppDataFolderValue + "Arduino15\\preferences.txt");
+    return LocalAppDataFolderValue.empty() ? std::string() : ReadSettingsFile(LocalAppDataFolderValue + "Arduino15\\preferences.txt");
 }
 
 // The roaming Arduino folder of IDE 1.0 - 1.0.6: its first *.txt, searched anywhere for the key.
@@ -96,7 +77,7 @@ std::optional<std::string> RoamingSketchbook()
     if (name.empty())
         return std::nullopt;
     // IDE 1.0 wrote this file in the ANSI code page.
-    const std::optional<std::string> value = SketchbookPathValue(ReadWholeFile(folder + name));
+    const std::optional<std::string> value = SketchbookPathValue(ReadSettingsFile(folder + name));
     return value ? std::optional(Utf8FromAnsi(*value)) : std::nullopt;
 }
 
@@ -108,11 +89,7 @@ std::optional<std::string> Arduino15Sketchbook()
 
 std::optional<std::string> ArduinoIde2Sketchbook()
 {
-    const std::string profile = ShellFolder(CSIDL_PROFILE);
-    if (profile.empty())
-        return std::nullopt;
-    const std::optional<std::string> value =
-        DirectoriesUserValue(ReadWholeFile(WithOneTrailingBackslash(profile) + ".arduinoIDE\\arduino-cli.yaml"));
+    const std::optional<std::string> value = DirectoriesUserValue(ReadSettingsFile(ArduinoCliYamlPath()));
     return value ? std::optional(Utf8FromIdeFile(*value)) : std::nullopt;
 }
 
@@ -127,9 +104,8 @@ void InitFolders()
 {
     TempFolderValue = WithOneTrailingBackslash(EnvironmentText(L"TEMP"));
     SettingsFileValue = TempFolderValue + ExeBaseName(OwnExePath()) + ".ini";
-    AppDataFolderValue = AppDataFolderFrom(ShellFolder(CSIDL_APPDATA));
-    const std::string localAppData = ShellFolder(CSIDL_LOCAL_APPDATA);
-    LocalAppDataFolderValue = localAppData.empty() ? std::string() : WithOneTrailingBackslash(localAppData);
+    AppDataFolderValue = AppDataFolderFrom(WithoutTrailingBackslashes(ShellFolder(CSIDL_APPDATA)));
+    LocalAppDataFolderValue = ShellFolder(CSIDL_LOCAL_APPDATA);
 }
 
 void LoadSettings()
@@ -146,6 +122,37 @@ void SaveSettings()
     // session copies into the chosen folder, the next start into the stored one.
     if (const std::optional<std::string> homedir = StorableHomeDir(TrimSpaces(ReadHomeDir())))
         WritePrivateProfileStringW(Section, L"homedir", Widen(*homedir).c_str(), file.c_str());
+}
+
+std::string ShellFolder(int csidl)
+{
+    wchar_t path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) || path[0] == 0)
+        return {};
+    return WithOneTrailingBackslash(Narrow(path));
+}
+
+std::string ReadSettingsFile(const std::string& path)
+{
+    UniqueHandle file(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return {};
+    std::string bytes;
+    char chunk[65536];
+    DWORD got = 0;
+    while (bytes.size() < MaxSettingsFileBytes &&
+           ReadFile(file.get(), chunk, DWORD(std::min<size_t>(sizeof chunk, MaxSettingsFileBytes - bytes.size())), &got,
+                    nullptr) &&
+           got > 0)
+        bytes.append(chunk, got);
+    return bytes;
+}
+
+std::string ArduinoCliYamlPath()
+{
+    const std::string profile = ShellFolder(CSIDL_PROFILE);
+    return profile.empty() ? std::string() : profile + ".arduinoIDE\\arduino-cli.yaml";
 }
 
 bool PathExists(const std::string& path)

@@ -133,11 +133,12 @@ TEST_F(SettingsFixture, DiscoveryShowsTheFolderInTheLabel)
 
 namespace {
 
-std::string ShellFolder(int csidl)
+// What the shell itself says, without the agent's trailing backslash.
+std::string ShellSays(int csidl)
 {
-    char path[MAX_PATH] = {};
-    SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
-    return path;
+    wchar_t path[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+    return Narrow(path);
 }
 
 // The files of the newer IDEs, where the shell says they are: Arduino15 in the local application
@@ -148,7 +149,7 @@ struct NewerIdeFixture : SettingsFixture {
     {
         SettingsFixture::SetUp();
         arduino15 = LocalAppDataFolder + "Arduino15\\";
-        arduinoIde = ShellFolder(CSIDL_PROFILE) + "\\.arduinoIDE\\";
+        arduinoIde = ShellSays(CSIDL_PROFILE) + "\\.arduinoIDE\\";
         RemoveTree(arduino15);
         RemoveTree(arduinoIde);
     }
@@ -169,7 +170,7 @@ struct NewerIdeFixture : SettingsFixture {
 
 TEST_F(NewerIdeFixture, LocalAppDataIsTheShellsFolder)
 {
-    EXPECT_EQ(ShellFolder(CSIDL_LOCAL_APPDATA) + "\\", LocalAppDataFolder);
+    EXPECT_EQ(ShellSays(CSIDL_LOCAL_APPDATA) + "\\", LocalAppDataFolder);
     EXPECT_NE(AppDataFolder, LocalAppDataFolder);
 }
 
