@@ -1,0 +1,62 @@
+// analyzer/ToolFolders.h: where the analysis finds avr-size and avr-nm when the command
+// interpreter's PATH does not reach them: the Arduino IDE's own copies, from the boards manager
+// (IDE 1.6.2 and later, arduino-cli) or inside an IDE 1.x folder. Looks again on every call, since
+// a board package may be installed while the agent runs; keeps nothing and writes nothing.
+// AvrToolFolderForInterpreter is the Win32 side; the rest is portable and decides the order.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// "" when avr-size.exe and avr-nm.exe are both found on the agent's PATH, which the interpreter
+// inherits (searched folder by folder, the current folder not among them). Otherwise the first
+// folder holding both as plain files: the boards manager's avr-gcc ...\<version>\bin of the highest
+// version across LocalAppDataFolder\Arduino15, Documents\ArduinoData and arduino-cli's
+// directories.data, then an IDE 1.x folder's hardware\tools\avr\bin. No trailing backslash, and
+// never a ';' or '"', so it can be appended to PATH as one entry; "" when no folder has both.
+// Costs a few directory searches; safe on any thread once InitFolders has run.
+std::string AvrToolFolderForInterpreter();
+
+// The order of the boards manager's version folder names: negative when a is the older, positive
+// when it is the newer, 0 only for the same text. A name starting with a dotted number
+// ("7.3.0-atmel3.6.1-arduino7") is compared by those numbers as numbers, a missing one counting as
+// 0, then by the rest of the name with its digit runs as numbers; any name without a leading number
+// is older than every numbered one.
+int CompareToolVersions(std::string_view a, std::string_view b);
+
+// The folders of a PATH value in order, as the command interpreter reads it: split at ';' outside
+// double quotes, quotes removed, empty entries left out.
+std::vector<std::string> PathFolders(std::string_view pathValue);
+
+// A folder named in a file or registry value of the IDE, as the agent may search it: an absolute
+// path on a drive ("C:\..." or "C:/..."), '/' turned into '\', runs of separators folded and
+// trailing ones removed (a drive root keeps its one). nullopt for a relative or UNC path, one
+// starting with '-' or '@', or one holding a control character, ';' or '"'.
+std::optional<std::string> UsableFolder(std::string_view text);
+
+// The folder of the program a command starts: the quoted path of "\"C:\A\uninstall.exe\" /S", or an
+// unquoted path up to and including its first ".exe"; nullopt when that is not a UsableFolder.
+std::optional<std::string> ProgramFolder(std::string_view command);
+
+// The boards manager's avr-gcc folders in search order, without duplicates (compared ignoring ASCII
+// case): localAppData\Arduino15, documents\ArduinoData, then arduino-cli's directories.data (untrusted:
+// taken only as a UsableFolder), each followed by \packages\arduino\tools\avr-gcc. An empty shell
+// folder and an absent value give no entry.
+std::vector<std::string> AvrGccFolders(std::string_view localAppData, std::string_view documents,
+                                       const std::optional<std::string>& cliDataValue);
+
+// The version folder names found in one avr-gcc folder.
+struct VersionFolders {
+    std::string avrGccFolder;
+    std::vector<std::string> names;
+};
+
+// The bin folders of every version, newest first; one version in several avr-gcc folders keeps
+// their order. Leaves out ".", ".." and names that could not stand in one PATH entry.
+std::vector<std::string> BoardsManagerToolFolders(const std::vector<VersionFolders>& found);
+
+// Each IDE 1.x folder's hardware\tools\avr\bin in order, without duplicates; folders that are not
+// a UsableFolder are left out.
+std::vector<std::string> IdeToolFolders(const std::vector<std::string>& ideFolders);
