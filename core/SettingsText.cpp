@@ -266,9 +266,8 @@ std::optional<std::string_view> AfterKey(std::string_view line, std::string_view
     return rest;
 }
 
-}  // namespace
-
-std::optional<std::string> DirectoriesUserValue(std::string_view yaml)
+// A key's scalar directly under the top-level "directories" key.
+std::optional<std::string> DirectoriesValue(std::string_view yaml, std::string_view key)
 {
     if (yaml.substr(0, 3) == "\xEF\xBB\xBF")
         yaml.remove_prefix(3);
@@ -292,7 +291,7 @@ std::optional<std::string> DirectoriesUserValue(std::string_view yaml)
             childIndent = indent;
         if (indent != childIndent)
             return true;   // deeper: the value of another key
-        if (const std::optional<std::string_view> rest = AfterKey(content, "user")) {
+        if (const std::optional<std::string_view> rest = AfterKey(content, key)) {
             value = YamlScalar(*rest);
             return false;
         }
@@ -301,4 +300,16 @@ std::optional<std::string> DirectoriesUserValue(std::string_view yaml)
     if (value && value->empty())
         return std::nullopt;
     return value;
+}
+
+}  // namespace
+
+std::optional<std::string> DirectoriesUserValue(std::string_view yaml)
+{
+    return DirectoriesValue(yaml, "user");
+}
+
+std::optional<std::string> DirectoriesDataValue(std::string_view yaml)
+{
+    return DirectoriesValue(yaml, "data");
 }

@@ -1,7 +1,7 @@
 // core/SettingsText.h: the text rules behind the settings and the folders the agent starts from:
 // trailing-backslash normalisation, the copyhex number, homedir trimming, the settings file's name
 // and the values read from the Arduino IDEs' files: the sketchbook and build.path in preferences.txt,
-// directories.user in IDE 2.x's arduino-cli.yaml. Pure functions, no file access.
+// directories.user and directories.data in IDE 2.x's arduino-cli.yaml. Pure functions, no file access.
 #pragma once
 
 #include <cstdint>
@@ -47,3 +47,7 @@ std::optional<std::string> PreferenceValue(std::string_view preferences, std::st
 // "directories" key, written plain, in single or in double quotes (escapes undone, \u as UTF-8).
 // The text stays in the file's UTF-8. nullopt when absent, empty or null.
 std::optional<std::string> DirectoriesUserValue(std::string_view yaml);
+
+// arduino-cli's data folder (where its boards manager installs packages) in the same file: the "data"
+// key under "directories", read by the same rules. The value is the file's, unchecked.
+std::optional<std::string> DirectoriesDataValue(std::string_view yaml);

@@ -133,3 +133,24 @@ TEST(ArduinoCliYaml, UserDirectoryUnderDirectories)
         EXPECT_EQ(c.user, DirectoriesUserValue(c.yaml));
     }
 }
+
+TEST(ArduinoCliYaml, DataDirectoryUnderDirectoriesBesideUser)
+{
+    const struct { std::string yaml; std::optional<std::string> data; } cases[] = {
+        { "directories:\n  data: D:\\Arduino\\data\n  downloads: D:\\Arduino\\data\\staging\n  user: D:\\Sketches\n",
+          "D:\\Arduino\\data" },
+        { "directories:\n  user: D:\\Sketches\n  data: 'E:\\cli data'  \n", "E:\\cli data" },  // after user, quoted
+        { "directories:\n  user: D:\\Sketches\n", std::nullopt },
+        { "directories:\n  downloads:\n    data: D:\\deeper\n", std::nullopt },
+        { "data: D:\\top\ndirectories:\n  user: D:\\Sketches\n", std::nullopt },
+        { "directories:\n  data_dir: D:\\other\n  database: D:\\other\n", std::nullopt },
+        { "directories: {data: D:\\flow}\n", std::nullopt },
+        { "directories:\n  data: null\n", std::nullopt },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.yaml);
+        EXPECT_EQ(c.data, DirectoriesDataValue(c.yaml));
+    }
+    // The user key is still read from the same text.
+    EXPECT_EQ("D:\\Sketches", DirectoriesUserValue(cases[0].yaml));
+}
