@@ -146,6 +146,23 @@ std::optional<std::string> PreferenceValue(std::string_view preferences, std::st
     return value;
 }
 
+bool HasControlCharacter(std::string_view text)
+{
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
+}
+
+bool IsLocalFolderText(std::string_view path)
+{
+    const auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    if (path.size() < 3 || !isLetter(path[0]) || path[1] != ':' || (path[2] != '\\' && path[2] != '/'))
+        return false;
+    // A second colon would name a stream of a file; wildcards would widen a search to other folders.
+    return !HasControlCharacter(path) && path.find_first_of("<>\"|?*:", 2) == std::string_view::npos;
+}
+
 namespace {
 
 void AppendUtf8(std::string& out, uint32_t c)

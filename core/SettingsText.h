@@ -43,6 +43,17 @@ std::optional<std::string> SketchbookPathValue(std::string_view preferences);
 // wins. So "custom.build.path" is another key. nullopt when absent or empty.
 std::optional<std::string> PreferenceValue(std::string_view preferences, std::string_view key);
 
+// True when the text holds a control character: a byte below 0x20, or 0x7F. A NUL would cut the path
+// short at the wide call, and the rest of the program would then act on another folder.
+bool HasControlCharacter(std::string_view text);
+
+// Whether a folder named in the IDE's files (the sketchbook, build.path) can be taken as text: a local
+// absolute path, a drive letter, ":" and "\" or "/", with no control character and none of the
+// characters that no Windows name holds (<>"|?* and a second ":"). Relative paths, UNC paths
+// (\\host\..., \\?\...), "-" and "@" are refused: a UNC folder would have the agent contact that host
+// at every poll. Whether the folder exists is the Win32 layer's question (IsUsableFolder).
+bool IsLocalFolderText(std::string_view path);
+
 // The sketchbook folder in IDE 2.x's arduino-cli.yaml: the "user" key directly under the top-level
 // "directories" key, written plain, in single or in double quotes (escapes undone, \u as UTF-8).
 // The text stays in the file's UTF-8. nullopt when absent, empty or null.

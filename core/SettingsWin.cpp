@@ -14,6 +14,7 @@ std::string& TempFolderValue = *new std::string;
 std::string& SettingsFileValue = *new std::string;
 std::string& AppDataFolderValue = *new std::string;
 std::string& LocalAppDataFolderValue = *new std::string;
+std::string& DocumentsFolderValue = *new std::string;
 
 constexpr wchar_t Section[] = L"Config";
 constexpr int FolderLabelId = 998;
@@ -64,9 +65,24 @@ std::string Utf8FromIdeFile(const std::string& text)
     return Utf8FromAnsi(text);
 }
 
-std::string Arduino15Preferences()
+std::string Arduino15PreferencesPath()
 {
-    return LocalAppDataFolderValue.empty() ? std::string() : ReadSettingsFile(LocalAppDataFolderValue + "Arduino15\\preferences.txt");
+    return LocalAppDataFolderValue.empty() ? std::string() : LocalAppDataFolderValue + "Arduino15\\preferences.txt";
+}
+
+// The Windows Store edition of IDE 1.8 keeps its preferences in the documents folder.
+std::string ArduinoDataPreferencesPath()
+{
+    return DocumentsFolderValue.empty() ? std::string() : DocumentsFolderValue + "ArduinoData\\preferences.txt";
+}
+
+// A key of the preferences.txt of IDE 1.5 and later, in UTF-8.
+std::optional<std::string> IdePreference(const std::string& file, std::string_view key)
+{
+    if (file.empty())
+        return std::nullopt;
+    const std::optional<std::string> value = PreferenceValue(ReadSettingsFile(file), key);
+    return value ? std::optional(Utf8FromIdeFile(*value)) : std::nullopt;
 }
 
 // The roaming Arduino folder of IDE 1.0 - 1.0.6: its first *.txt, searched anywhere for the key.
@@ -83,14 +99,44 @@ std::optional<std::string> RoamingSketchbook()
 
 std::optional<std::string> Arduino15Sketchbook()
 {
-    const std::optional<std::string> value = PreferenceValue(Arduino15Preferences(), "sketchbook.path");
-    return value ? std::optional(Utf8FromIdeFile(*value)) : std::nullopt;
+    return IdePreference(Arduino15PreferencesPath(), "sketchbook.path");
+}
+
+std::optional<std::string> ArduinoDataSketchbook()
+{
+    return IdePreference(ArduinoDataPreferencesPath(), "sketchbook.path");
 }
 
 std::optional<std::string> ArduinoIde2Sketchbook()
 {
-    const std::optional<std::string> value = DirectoriesUserValue(ReadSettingsFile(ArduinoCliYamlPath()));
+    const std::string yaml = ArduinoCliYamlPath();
+    const std::optional<std::string> value = yaml.empty() ? std::nullopt : DirectoriesUserValue(ReadSettingsFile(yaml));
     return value ? std::optional(Utf8FromIdeFile(*value)) : std::nullopt;
+}
+
+// A folder named in the IDE's files as the agent takes it, with one trailing backslash; nullopt when
+// IsUsableFolder refuses it. The text rule sees the value as written: "C:" alone is no absolute path,
+// however "C:\\" it would become.
+std::optional<std::string> UsableFolder(const std::optional<std::string>& value)
+{
+    if (!value || !IsLocalFolderText(*value))
+        return std::nullopt;
+    std::string folder = WithOneTrailingBackslash(*value);
+    return IsUsableFolder(folder) ? std::optional(std::move(folder)) : std::nullopt;
+}
+
+uint64_t WriteTime(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (path.empty() || !GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32 | data.ftLastWriteTime.dwLowDateTime;
+}
+
+bool SameFolder(const std::string& a, const std::string& b)
+{
+    const std::wstring wa = Widen(a), wb = Widen(b);
+    return CompareStringOrdinal(wa.data(), int(wa.size()), wb.data(), int(wb.size()), TRUE) == CSTR_EQUAL;
 }
 
 }  // namespace
@@ -99,6 +145,7 @@ const std::string& TempFolder = TempFolderValue;
 const std::string& SettingsFile = SettingsFileValue;
 const std::string& AppDataFolder = AppDataFolderValue;
 const std::string& LocalAppDataFolder = LocalAppDataFolderValue;
+const std::string& DocumentsFolder = DocumentsFolderValue;
 
 void InitFolders()
 {
@@ -106,6 +153,7 @@ void InitFolders()
     SettingsFileValue = TempFolderValue + ExeBaseName(OwnExePath()) + ".ini";
     AppDataFolderValue = AppDataFolderFrom(WithoutTrailingBackslashes(ShellFolder(CSIDL_APPDATA)));
     LocalAppDataFolderValue = ShellFolder(CSIDL_LOCAL_APPDATA);
+    DocumentsFolderValue = ShellFolder(CSIDL_PERSONAL);
 }
 
 void LoadSettings()
@@ -146,6 +194,13 @@ std::string ReadSettingsFile(const std::string& path)
                     nullptr) &&
            got > 0)
         bytes.append(chunk, got);
+    // A file that goes on past the cap loses its last, cut line: "build.path=C:\\Builds" cut short
+    // would name another folder.
+    char more = 0;
+    if (bytes.size() == MaxSettingsFileBytes && ReadFile(file.get(), &more, 1, &got, nullptr) && got == 1) {
+        const size_t lineBreak = bytes.find_last_of("\r\n");
+        bytes.resize(lineBreak == std::string::npos ? 0 : lineBreak + 1);
+    }
     return bytes;
 }
 
@@ -160,24 +215,47 @@ bool PathExists(const std::string& path)
     return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+bool IsUsableFolder(const std::string& path)
+{
+    // The text rule first: a UNC path must not reach the file system, which would contact the host.
+    if (!IsLocalFolderText(path))
+        return false;
+    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 void DiscoverSketchbookFolder(HWND mainWindow)
 {
-    std::optional<std::string> value = RoamingSketchbook();
-    if (!value)
-        value = Arduino15Sketchbook();
-    if (!value)
-        value = ArduinoIde2Sketchbook();
-    if (!value)
+    std::optional<std::string> homedir;
+    for (auto source : { RoamingSketchbook, Arduino15Sketchbook, ArduinoDataSketchbook, ArduinoIde2Sketchbook })
+        if ((homedir = UsableFolder(source())))
+            break;
+    if (!homedir)
         return;
-    const std::string homedir = WithOneTrailingBackslash(*value);
-    WriteHomeDir(homedir);
+    WriteHomeDir(*homedir);
     if (mainWindow)
-        SetDlgItemTextW(mainWindow, FolderLabelId, Widen(WithoutTrailingBackslashes(homedir)).c_str());
+        SetDlgItemTextW(mainWindow, FolderLabelId, Widen(WithoutTrailingBackslashes(*homedir)).c_str());
     SaveSettings();
+}
+
+BuildPathStamp ReadBuildPathStamp()
+{
+    return { WriteTime(Arduino15PreferencesPath()), WriteTime(ArduinoDataPreferencesPath()) };
+}
+
+std::vector<std::string> ArduinoBuildPathFolders()
+{
+    std::vector<std::string> folders;
+    for (const std::string& file : { Arduino15PreferencesPath(), ArduinoDataPreferencesPath() }) {
+        const std::optional<std::string> folder = UsableFolder(IdePreference(file, "build.path"));
+        if (folder && std::none_of(folders.begin(), folders.end(), [&](const std::string& f) { return SameFolder(f, *folder); }))
+            folders.push_back(*folder);
+    }
+    return folders;
 }
 
 std::string ArduinoBuildPathFolder()
 {
-    const std::optional<std::string> value = PreferenceValue(Arduino15Preferences(), "build.path");
-    return value ? WithOneTrailingBackslash(Utf8FromIdeFile(*value)) : std::string();
+    const std::vector<std::string> folders = ArduinoBuildPathFolders();
+    return folders.empty() ? std::string() : folders.front();
 }
