@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/SettingsText.h"
+
 namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -155,9 +157,7 @@ std::optional<std::string> UsableFolder(std::string_view text)
 {
     if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
         text = text.substr(1, text.size() - 2);
-    const bool onDrive = text.size() >= 3 && ((text[0] >= 'A' && text[0] <= 'Z') || (text[0] >= 'a' && text[0] <= 'z')) &&
-                         text[1] == ':' && (text[2] == '\\' || text[2] == '/');
-    if (!onDrive || !FitsPathEntry(text))
+    if (!IsLocalFolderText(text) || !FitsPathEntry(text))
         return std::nullopt;
     std::string folder;
     for (char c : text) {

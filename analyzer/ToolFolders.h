@@ -30,10 +30,11 @@ int CompareToolVersions(std::string_view a, std::string_view b);
 // double quotes, quotes removed, empty entries left out.
 std::vector<std::string> PathFolders(std::string_view pathValue);
 
-// A folder named in a file or registry value of the IDE, as the agent may search it: an absolute
-// path on a drive ("C:\..." or "C:/..."), '/' turned into '\', runs of separators folded and
-// trailing ones removed (a drive root keeps its one). nullopt for a relative or UNC path, one
-// starting with '-' or '@', or one holding a control character, ';' or '"'.
+// A folder named in a file or registry value of the IDE, as the agent may search it: one pair of
+// surrounding double quotes taken off, then a path that IsLocalFolderText takes ("C:\..." or
+// "C:/...") and that holds no ';', with '/' turned into '\', runs of separators folded and trailing
+// ones removed (a drive root keeps its one). nullopt for anything else: relative and UNC paths, "-",
+// "@...", control characters, a ';' that would split a PATH entry.
 std::optional<std::string> UsableFolder(std::string_view text);
 
 // The folder of the program a command starts: the quoted path of "\"C:\A\uninstall.exe\" /S", or an

@@ -5,6 +5,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <initializer_list>
 
 #include "core/Settings.h"
 #include "core/SettingsText.h"
@@ -157,7 +158,7 @@ std::string AvrToolFolderForInterpreter()
     if (BothToolsOnPath())
         return {};
     std::vector<VersionFolders> found;
-    for (std::string& folder : AvrGccFolders(LocalAppDataFolder, ShellFolder(CSIDL_PERSONAL), CliDataValue())) {
+    for (std::string& folder : AvrGccFolders(LocalAppDataFolder, DocumentsFolder, CliDataValue())) {
         std::vector<std::string> names = VersionNames(folder);
         found.push_back({ std::move(folder), std::move(names) });
     }

@@ -1,0 +1,390 @@
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "Fixture.h"
+#include "analyzer/ToolFolders.h"
+#include "core/Settings.h"
+
+namespace {
+
+// These tests write into the real local application-data, documents, profile and program-files
+// folders and the user's registry: only a Wine prefix may be changed that way.
+bool UnderWine()
+{
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+enum class Place { Arduino15, ArduinoData, CliData, IdeFolder };
+enum class Tools { Both, SizeOnly, NmIsAFolder };
+
+struct Install {
+    Place place;
+    const char* version;   // the boards manager's version folder; unused for the IDE folder
+    Tools tools;
+};
+
+bool KeyExists(HKEY root, const wchar_t* key)
+{
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(root, key, 0, KEY_READ, &opened) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(opened);
+    return true;
+}
+
+// Creates folders and files in real user folders and removes exactly what it created: the
+// topmost folder it made of each path, the files it wrote into folders that were there before, and
+// the registry keys it made.
+class MadeThings {
+    std::vector<std::string> topFolders;
+    std::vector<std::string> files;
+    std::vector<std::pair<HKEY, std::wstring>> keys;
+
+public:
+    MadeThings() = default;
+    MadeThings(const MadeThings&) = delete;
+    MadeThings& operator=(const MadeThings&) = delete;
+    ~MadeThings()
+    {
+        for (const auto& [root, key] : keys)
+            RegDeleteTreeW(root, key.c_str());
+        for (const std::string& file : files)
+            DeleteFileW(Widen(file).c_str());
+        for (auto top = topFolders.rbegin(); top != topFolders.rend(); ++top)
+            RemoveTree(*top);
+    }
+
+    void Folder(const std::string& path)
+    {
+        bool madeOne = false;
+        for (size_t at = path.find('\\', 3); ; at = path.find('\\', at + 1)) {
+            const std::string part = path.substr(0, at);
+            if (!part.empty() && CreateDirectoryW(Widen(part).c_str(), nullptr) && !madeOne) {
+                topFolders.push_back(part);
+                madeOne = true;
+            }
+            if (at == std::string::npos)
+                return;
+        }
+    }
+
+    void File(const std::string& path, const std::string& bytes)
+    {
+        Folder(path.substr(0, path.rfind('\\')));
+        files.push_back(path);
+        WriteFileBytes(path, bytes);
+    }
+
+    // Sets a string value (the key's default for a null name), creating the key and its parents.
+    void Key(HKEY root, const std::wstring& key, const wchar_t* name, const std::string& value)
+    {
+        for (size_t at = key.find(L'\\'); ; at = key.find(L'\\', at + 1)) {
+            const std::wstring part = key.substr(0, at);
+            if (!KeyExists(root, part.c_str())) {
+                keys.push_back({ root, part });
+                break;
+            }
+            if (at == std::wstring::npos)
+                break;
+        }
+        HKEY opened = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                                 &opened, nullptr));
+        const std::wstring text = Widen(value);
+        RegSetValueExW(opened, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       DWORD((text.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(opened);
+    }
+};
+
+constexpr wchar_t UninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Arduino";
+// Wine's HKEY_CLASSES_ROOT does not show the user's Software\Classes: the association goes
+// where the prefix keeps its machine-wide one.
+constexpr wchar_t InoKey[] = L".ino";
+constexpr wchar_t InoProgIdKey[] = L"kevra.test.ino";
+
+// Wine cannot make a link itself (its CreateSymbolicLinkW does nothing) nor remove one (its
+// DeleteFileW removes the target), but it reports a Unix symbolic link as a reparse point: ln and rm
+// make and remove one. A Unix program started from Wine gives nothing to wait for, so the link's
+// attributes are watched instead, for at most 10 s.
+class UnixLink {
+    std::string link;
+
+    static std::string UnixName(const std::string& path)
+    {
+        using Convert = char*(CDECL*)(const wchar_t*);
+        // Through void (*)(): the cast from FARPROC to the real signature is meant.
+        const auto convert = reinterpret_cast<Convert>(reinterpret_cast<void (*)()>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+        char* name = convert ? convert(Widen(path).c_str()) : nullptr;
+        std::string unixName = name ? name : "";
+        HeapFree(GetProcessHeap(), 0, name);
+        return unixName;
+    }
+
+    bool Run(const std::string& commandLine, bool linkWanted) const
+    {
+        std::wstring command = Widen(commandLine);
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+            return false;
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        for (int wait = 0; wait < 1000; ++wait) {
+            if (PathExists(link) == linkWanted)
+                return true;
+            Sleep(10);
+        }
+        return false;
+    }
+
+public:
+    bool made = false;
+    UnixLink(const std::string& path, const std::string& target) : link(path)
+    {
+        const std::string parent = UnixName(path.substr(0, path.rfind('\\')));
+        made = !parent.empty() && Run("Z:\\bin\\ln -s \"" + UnixName(target) + "\" \"" + parent + "/" +
+                                      path.substr(path.rfind('\\') + 1) + "\"", true);
+    }
+    UnixLink(const UnixLink&) = delete;
+    UnixLink& operator=(const UnixLink&) = delete;
+    ~UnixLink()
+    {
+        if (made)
+            Run("Z:\\bin\\rm -f \"" + UnixName(link) + "\"", false);
+    }
+};
+
+struct ToolFolderFixture : ::testing::Test {
+    std::string savedPath = EnvironmentText(L"PATH");
+    std::string arduino15;     // the avr-gcc folders of the boards manager in each place
+    std::string arduinoData;
+    std::string cliData;
+    std::string ideFolder;     // an IDE 1.x folder under program files
+    std::string cliYaml;
+    std::unique_ptr<ScratchFolder> scratch;
+    std::unique_ptr<MadeThings> made;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(UnderWine()) << "writes into the real user folders: runs under Wine only";
+        InitFolders();
+        const std::string programs = ShellFolder(CSIDL_PROGRAM_FILESX86);
+        ASSERT_FALSE(LocalAppDataFolder.empty());
+        ASSERT_FALSE(DocumentsFolder.empty());
+        ASSERT_FALSE(programs.empty());
+        scratch = std::make_unique<ScratchFolder>("toolfolders");
+        arduino15 = LocalAppDataFolder + "Arduino15\\packages\\arduino\\tools\\avr-gcc";
+        arduinoData = DocumentsFolder + "ArduinoData\\packages\\arduino\\tools\\avr-gcc";
+        cliData = scratch->path + "cli data";
+        ideFolder = programs + "Arduino";
+        cliYaml = ArduinoCliYamlPath();
+        // A prefix that holds any of these already is not clean: results would mix with ours, and
+        // what is not ours is not removed.
+        for (const std::string& path : { LocalAppDataFolder + "Arduino15\\packages", DocumentsFolder + "ArduinoData", ideFolder,
+                                         ShellFolder(CSIDL_PROGRAM_FILES) + "Arduino", cliYaml })
+            ASSERT_FALSE(PathExists(path)) << path;
+        ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
+        ASSERT_FALSE(KeyExists(HKEY_CURRENT_USER, UninstallKey));
+        ASSERT_FALSE(KeyExists(HKEY_CLASSES_ROOT, InoKey));
+        ASSERT_FALSE(KeyExists(HKEY_CLASSES_ROOT, InoProgIdKey));
+        // A PATH on which no AVR tool lies.
+        SetEnvironmentVariableW(L"PATH", L"C:\\windows\\system32;C:\\windows");
+        made = std::make_unique<MadeThings>();
+    }
+
+    void TearDown() override
+    {
+        made.reset();
+        SetEnvironmentVariableW(L"PATH", Widen(savedPath).c_str());
+    }
+
+    std::string BinOf(Place place, const char* version) const
+    {
+        switch (place) {
+        case Place::Arduino15: return arduino15 + "\\" + version + "\\bin";
+        case Place::ArduinoData: return arduinoData + "\\" + version + "\\bin";
+        case Place::CliData: return cliData + "\\packages\\arduino\\tools\\avr-gcc\\" + version + "\\bin";
+        case Place::IdeFolder: return ideFolder + "\\hardware\\tools\\avr\\bin";
+        }
+        return {};
+    }
+
+    void PutTools(const std::string& bin, Tools tools)
+    {
+        made->File(bin + "\\avr-size.exe", "MZ size");
+        if (tools == Tools::Both)
+            made->File(bin + "\\avr-nm.exe", "MZ nm");
+        else if (tools == Tools::NmIsAFolder)
+            made->Folder(bin + "\\avr-nm.exe");
+    }
+
+    void Put(const Install& install)
+    {
+        if (install.place == Place::CliData)
+            made->File(cliYaml, "directories:\n  data: " + cliData + "\n  user: C:\\Sketches\n");
+        PutTools(BinOf(install.place, install.version), install.tools);
+    }
+};
+
+}  // namespace
+
+TEST_F(ToolFolderFixture, NewestBoardsManagerVersionWithBothToolsThenTheIde1Folder)
+{
+    constexpr auto A15 = Place::Arduino15;
+    constexpr auto Data = Place::ArduinoData;
+    constexpr auto Cli = Place::CliData;
+    constexpr auto Ide = Place::IdeFolder;
+    constexpr auto Both = Tools::Both;
+    struct Expected { Place place; const char* version; };
+    const struct {
+        const char* what;
+        std::vector<Install> installs;
+        std::optional<Expected> found;
+    } cases[] = {
+        { "10.1.0 is newer, though it sorts first as text",
+          { { A15, "7.3.0-atmel3.6.1-arduino7", Both }, { A15, "10.1.0", Both } }, Expected{ A15, "10.1.0" } },
+        { "a version with avr-size only is passed over",
+          { { A15, "7.3.0-atmel3.6.1-arduino7", Both }, { A15, "10.1.0", Tools::SizeOnly } },
+          Expected{ A15, "7.3.0-atmel3.6.1-arduino7" } },
+        { "an avr-nm.exe that is a folder is no tool",
+          { { A15, "5.4.0-atmel3.6.1-arduino2", Both }, { A15, "7.3.0-atmel3.6.1-arduino7", Tools::NmIsAFolder } },
+          Expected{ A15, "5.4.0-atmel3.6.1-arduino2" } },
+        { "the Windows Store IDE's ArduinoData", { { Data, "7.3.0-atmel3.6.1-arduino7", Both } },
+          Expected{ Data, "7.3.0-atmel3.6.1-arduino7" } },
+        { "arduino-cli's own data folder", { { Cli, "7.3.0-atmel3.6.1-arduino7", Both } },
+          Expected{ Cli, "7.3.0-atmel3.6.1-arduino7" } },
+        { "the newest version across the three places",
+          { { A15, "5.4.0-atmel3.6.1-arduino2", Both }, { Cli, "10.1.0", Both }, { Data, "7.3.0-atmel3.6.1-arduino7", Both } },
+          Expected{ Cli, "10.1.0" } },
+        { "any boards-manager version before the IDE 1.x folder",
+          { { Ide, "", Both }, { Data, "4.8.1-arduino5", Both } }, Expected{ Data, "4.8.1-arduino5" } },
+        { "the IDE 1.x folder under program files", { { Ide, "", Both } }, Expected{ Ide, "" } },
+        { "an IDE 1.x folder with avr-size only", { { Ide, "", Tools::SizeOnly } }, std::nullopt },
+        { "nothing anywhere", {}, std::nullopt },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        made = std::make_unique<MadeThings>();
+        for (const Install& install : c.installs)
+            Put(install);
+        EXPECT_EQ(c.found ? BinOf(c.found->place, c.found->version) : "", AvrToolFolderForInterpreter());
+        made.reset();
+    }
+}
+
+TEST_F(ToolFolderFixture, DataFolderOfTheYamlOnlyAsAnAbsoluteDrivePath)
+{
+    const std::string bin = BinOf(Place::CliData, "7.3.0-atmel3.6.1-arduino7");
+    PutTools(bin, Tools::Both);
+    // From the scratch folder, "cli data" names the same folder.
+    wchar_t savedFolder[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, savedFolder);
+    SetCurrentDirectoryW(Widen(scratch->path).c_str());
+    const struct { std::string data; std::string found; } cases[] = {
+        { cliData, bin },
+        { "'" + cliData + "'", bin },
+        { "cli data", "" },
+        { "\\\\?\\" + cliData, "" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.data);
+        made->File(cliYaml, "directories:\n  data: " + c.data + "\n");
+        EXPECT_EQ(c.found, AvrToolFolderForInterpreter());
+    }
+    SetCurrentDirectoryW(savedFolder);
+}
+
+TEST_F(ToolFolderFixture, LinksInTheIdesFoldersAreNotFollowed)
+{
+    const std::string plain = BinOf(Place::Arduino15, "7.3.0-atmel3.6.1-arduino7");
+    PutTools(plain, Tools::Both);
+    const std::string elsewhere = scratch->path + "elsewhere";
+    PutTools(elsewhere + "\\bin", Tools::Both);
+    const std::string newer = arduino15 + "\\10.1.0";
+    // Wine shows a link to a file as the file itself, so only folder links can be tried here.
+    const struct { const char* what; std::string link; std::string target; } cases[] = {
+        { "the version folder", newer, elsewhere },
+        { "its bin folder", newer + "\\bin", elsewhere + "\\bin" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        made->Folder(c.link.substr(0, c.link.rfind('\\')));
+        UnixLink link(c.link, c.target);
+        ASSERT_TRUE(link.made);
+        // Through the link both tools are there: only the link keeps the newer version out.
+        ASSERT_TRUE(PathExists(newer + "\\bin\\avr-nm.exe"));
+        ASSERT_TRUE(PathExists(newer + "\\bin\\avr-size.exe"));
+        EXPECT_EQ(plain, AvrToolFolderForInterpreter());
+    }
+}
+
+TEST_F(ToolFolderFixture, ToolsOnPathComeFirst)
+{
+    Put({ Place::Arduino15, "7.3.0-atmel3.6.1-arduino7", Tools::Both });
+    const std::string idesTools = BinOf(Place::Arduino15, "7.3.0-atmel3.6.1-arduino7");
+    const std::string both = scratch->path + "both tools";
+    const std::string sizeOnly = scratch->path + "size;only";
+    const std::string nmOnly = scratch->path + "nm";
+    const std::string nmFolder = scratch->path + "nm folder";
+    PutTools(both, Tools::Both);
+    PutTools(sizeOnly, Tools::SizeOnly);
+    made->File(nmOnly + "\\avr-nm.exe", "MZ nm");
+    PutTools(nmFolder, Tools::NmIsAFolder);
+    const struct { std::string path; std::string found; } cases[] = {
+        { "C:\\windows;" + both, "" },
+        { "\"" + both + "\\\";C:\\windows", "" },          // quoted, with a trailing backslash
+        { "\"" + sizeOnly + "\";" + nmOnly, "" },            // each in its own folder
+        { "\"" + sizeOnly + "\"", idesTools },
+        { sizeOnly + ";" + nmOnly, idesTools },              // unquoted, the ';' splits the folder
+        { nmFolder + ";C:\\windows", idesTools },            // its avr-nm.exe is a folder
+        { "", idesTools },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        SetEnvironmentVariableW(L"PATH", Widen(c.path).c_str());
+        EXPECT_EQ(c.found, AvrToolFolderForInterpreter());
+    }
+}
+
+TEST_F(ToolFolderFixture, Ide1FolderFromTheInoAssociationOrTheUninstallEntry)
+{
+    // Each IDE folder lies outside every standard place, so only its registry entry can name it.
+    const std::string ide = scratch->path + "Arduino 1.8.19";
+    PutTools(ide + "\\hardware\\tools\\avr\\bin", Tools::Both);
+    made->File(ide + "\\arduino.exe", "MZ ide");
+    const std::string bin = ide + "\\hardware\\tools\\avr\\bin";
+    const std::wstring command = std::wstring(InoProgIdKey) + L"\\shell\\open\\command";
+    struct RegistryValue { HKEY root; std::wstring key; const wchar_t* name; std::string text; };
+    const HKEY User = HKEY_CURRENT_USER;
+    const HKEY Classes = HKEY_CLASSES_ROOT;
+    const struct { const char* what; std::vector<RegistryValue> values; std::string found; } cases[] = {
+        { "InstallLocation", { { User, UninstallKey, L"InstallLocation", ide } }, bin },
+        { "quoted UninstallString", { { User, UninstallKey, L"UninstallString", "\"" + ide + "\\uninstall.exe\" /S" } }, bin },
+        // A UNC form that leads to the same folder: IDE values are taken only as drive paths.
+        { "a UNC InstallLocation", { { User, UninstallKey, L"InstallLocation", "\\\\?\\" + ide } }, "" },
+        { ".ino association",
+          { { Classes, InoKey, nullptr, "kevra.test.ino" },
+            { Classes, command, nullptr, "\"" + ide + "\\arduino.exe\" \"%1\"" } },
+          bin },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        {
+            MadeThings keys;
+            for (const RegistryValue& v : c.values)
+                keys.Key(v.root, v.key, v.name, v.text);
+            EXPECT_EQ(c.found, AvrToolFolderForInterpreter());
+        }
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, UninstallKey));
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, InoKey));
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, InoProgIdKey));
+    }
+}
