@@ -23,9 +23,11 @@
 //
 // The handler (a DLGPROC) gets no message before its WM_INITDIALOG; it keeps DWLP_USER to itself.
 // What it returns 0 for takes the default: colour messages are answered from the colour table, and
-// in a modal run a system close (WM_SYSCOMMAND SC_CLOSE, or WM_CLOSE) ends the window with 0.
-// Escape (IDCANCEL) does nothing unless the handler acts on it. All text is UTF-8; it is turned into
-// UTF-16 only at the Windows call. Every function runs on the thread that created the window.
+// in a modal run the system close command (WM_SYSCOMMAND SC_CLOSE: the caption's close box, Alt+F4)
+// ends the window with 0. A plain WM_CLOSE does not: the dialog manager turns it into IDCANCEL, as it
+// does Escape, and IDCANCEL does nothing unless the handler acts on it. (Wine's multi-line edit sends
+// its dialog WM_CLOSE for Escape.) All text is UTF-8; it is turned into UTF-16 only at the Windows
+// call. Every function runs on the thread that created the window.
 #pragma once
 
 #include <windows.h>

@@ -135,6 +135,9 @@ INT_PTR CALLBACK RuntimeDialogProc(HWND window, UINT message, WPARAM wParam, LPA
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
         return ColourAnswer(*state, message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    // Only the system close command ends a modal run. WM_CLOSE goes on to the dialog manager, which
+    // makes it IDCANCEL: Wine's multi-line edit sends its dialog WM_CLOSE for Escape, and Escape must
+    // not end a window whose handler ignores IDCANCEL.
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_CLOSE && state->run) {
             EndModal(window, 0);
@@ -145,12 +148,6 @@ INT_PTR CALLBACK RuntimeDialogProc(HWND window, UINT message, WPARAM wParam, LPA
         // No default button unless the handler names one: Enter then reaches it as IDOK.
         SetWindowLongPtrW(window, DWLP_MSGRESULT, 0);
         return TRUE;
-    case WM_CLOSE:
-        if (state->run) {
-            EndModal(window, 0);
-            return TRUE;
-        }
-        break;
     }
     return FALSE;
 }

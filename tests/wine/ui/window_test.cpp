@@ -49,8 +49,11 @@ INT_PTR CALLBACK TestProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 void CALLBACK FireOnce(HWND, UINT, UINT_PTR id, DWORD) noexcept
 {
     KillTimer(nullptr, id);
-    if (onTimer)
-        onTimer();
+    // Moved out first: the action may schedule the next one.
+    auto action = std::move(onTimer);
+    onTimer = nullptr;
+    if (action)
+        action();
 }
 
 // Runs action from the thread's message loop, once the loop that the test starts is running.
@@ -187,23 +190,36 @@ TEST(RuntimeWindow, ModalRunDisablesTheOwnerAndReturnsTheEndValue)
     DestroyWindow(owner);
 }
 
-TEST(RuntimeWindow, SystemCloseEndsWithZeroAndEscapeOnlyReachesTheHandler)
+TEST(RuntimeWindow, SystemCloseEndsWithZeroAndEscapeOrWmCloseOnlyReachTheHandler)
 {
-    seen = {};
-    HWND w = CreateRuntimeDialog(PixelDesc(), Rows, TestProc);
-    bool openAfterEscape = false;
-    SoonInLoop([&] {
-        // Escape through the loop's dialog keys, then a close once the key has been handled.
-        PostMessageW(GetDlgItem(w, 101), WM_KEYDOWN, VK_ESCAPE, 0);
+    // Each reaches the handler as IDCANCEL and leaves the modal window open. Wine's multi-line edit
+    // sends its dialog WM_CLOSE for Escape.
+    const struct { const char* what; int control; UINT message; WPARAM key; } cases[] = {
+        { "Escape on a button", 101, WM_KEYDOWN, VK_ESCAPE },
+        { "Escape in a multi-line edit", 11, WM_KEYDOWN, VK_ESCAPE },
+        { "WM_CLOSE", 0, WM_CLOSE, 0 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        seen = {};
+        HWND w = CreateRuntimeDialog(PixelDesc(), Rows, TestProc);
+        bool openAfter = false;
         SoonInLoop([&] {
-            openAfterEscape = IsWindow(w);
-            SendMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0);
+            HWND target = c.control ? GetDlgItem(w, c.control) : w;
+            SetFocus(target);
+            PostMessageW(target, c.message, c.key, 0);
+            // The close once the posted message has been handled.
+            SoonInLoop([&] {
+                openAfter = IsWindow(w);
+                if (IsWindow(w))
+                    SendMessageW(w, WM_SYSCOMMAND, SC_CLOSE, 0);
+            });
         });
-    });
-    EXPECT_EQ(0, RunModal(w));
-    EXPECT_TRUE(openAfterEscape);
-    EXPECT_EQ(1, seen.cancels);
-    EXPECT_FALSE(IsWindow(w));
+        EXPECT_EQ(0, RunModal(w));
+        EXPECT_TRUE(openAfter);
+        EXPECT_EQ(1, seen.cancels);
+        EXPECT_FALSE(IsWindow(w));
+    }
 }
 
 TEST(RuntimeWindow, ModelessRunInitialisesHiddenAndEndsWhenDestroyed)
