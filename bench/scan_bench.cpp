@@ -123,7 +123,8 @@ int main(int argc, char** argv)
         patterns.push_back(local + L"arduino\\sketches\\*");
         plainFolders.push_back(buildPath);
     }
-    const BuildRoots roots{ Narrow(temp), everyIde ? Narrow(local) : std::string(), everyIde ? Narrow(buildPath) : std::string() };
+    const BuildRoots roots{ Narrow(temp), everyIde ? Narrow(local) : std::string(),
+                            everyIde ? std::vector<std::string>{ Narrow(buildPath) } : std::vector<std::string>{} };
 
     FILETIME now;
     GetSystemTimeAsFileTime(&now);

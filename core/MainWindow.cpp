@@ -54,13 +54,6 @@ std::string LoadHowToResource()
     return bytes ? std::string(bytes, SizeofResource(self, found)) : std::string();
 }
 
-void RunLastProject()
-{
-    const std::string simulator = OwnExeFolder() + "kevra.exe";
-    const std::string elf = ReadLastElfPath();
-    ShellExecuteW(nullptr, L"open", Widen(simulator).c_str(), Widen(elf).c_str(), nullptr, SW_SHOWNORMAL);
-}
-
 // Places the folder browser 50 pixels right of the main window's left edge, level with its top.
 int CALLBACK BrowseCallback(HWND browser, UINT message, LPARAM, LPARAM data) noexcept
 {
@@ -114,7 +107,7 @@ INT_PTR OnCommand(int id, int code)
     if ((id == IdMemoryAnalyzer && code == 0) || id == MenuMemoryAnalyzer)
         RunMemoryAnalysis(MainWindow, id);
     else if ((id == IdRunLastProject && code == 0) || id == MenuRunLastProject)
-        RunLastProject();
+        StartSimulator(ReadLastElfPath());
     else if ((id == IdHowTo && code == 0) || id == MenuHowTo)
         ShowHowTo(MainWindow);
     else if (id == MenuExit)
@@ -139,6 +132,10 @@ INT_PTR CALLBACK MainWindowProc(HWND, UINT message, WPARAM wParam, LPARAM lParam
         return OnTrayMessage(lParam);
     case WM_COMMAND:
         return OnCommand(LOWORD(wParam), HIWORD(wParam));
+    case StatusTextMessage:
+        // The watcher's text replaces the whole control, what the user typed into it included.
+        SetDlgItemTextW(MainWindow, IdStatusText, Widen(ReadStatusText()).c_str());
+        return 1;
     case WM_SYSCOMMAND:
         if ((wParam & 0xFFF0) == SC_MINIMIZE || (wParam & 0xFFF0) == SC_CLOSE) {
             ShowWindow(MainWindow, SW_HIDE);

@@ -7,12 +7,12 @@
 #include <windows.h>
 
 #include "core/Win32.h"
-#include "watcher/BuildWatcher.h"   // IdStatusText, the control the watcher writes
 
 // Control ids of the main window.
 constexpr int IdCopyHex = 997;
 constexpr int IdFolderLabel = 998;
 constexpr int IdChooseFolder = 999;
+constexpr int IdStatusText = 1000;   // the watcher's list of builds
 constexpr int IdMemoryAnalyzer = 1001;
 constexpr int IdRunLastProject = 1002;
 constexpr int IdHowTo = 1003;

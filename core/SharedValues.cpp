@@ -11,6 +11,7 @@ struct Shared {
     int32_t copyhex = 0;
     std::string homedir;
     std::string lastElfPath;
+    std::string statusText;
 };
 
 Shared& Values()
@@ -62,4 +63,16 @@ void WriteLastElfPathIfEmpty(const std::string& value)
     std::lock_guard hold(Values().lock);
     if (Values().lastElfPath.empty())
         Values().lastElfPath = value;
+}
+
+std::string ReadStatusText()
+{
+    std::lock_guard hold(Values().lock);
+    return Values().statusText;
+}
+
+void WriteStatusText(std::string value)
+{
+    std::lock_guard hold(Values().lock);
+    Values().statusText = std::move(value);
 }

@@ -37,12 +37,6 @@ namespace {
 
 char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
 
-bool SameIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
-}
-
 bool StartsIgnoringCase(std::string_view text, std::string_view prefix)
 {
     return text.size() >= prefix.size() && SameIgnoringCase(text.substr(0, prefix.size()), prefix);
@@ -53,24 +47,51 @@ bool EndsIgnoringCase(std::string_view text, std::string_view suffix)
     return text.size() >= suffix.size() && SameIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
+// True when folder is a build folder directly below one of the roots: listed there already.
+bool ListedByARoot(const std::vector<WatchedRoot>& roots, std::string_view folder)
+{
+    for (const WatchedRoot& r : roots) {
+        if (r.names == BuildFolderNames::Itself || !StartsIgnoringCase(folder, r.folder))
+            continue;
+        std::string_view name = folder.substr(r.folder.size());
+        if (!name.empty() && name.back() == '\\')
+            name.remove_suffix(1);
+        if (name.find('\\') == std::string_view::npos && IsBuildFolderName(r.names, name))
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+bool SameIgnoringCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
+}
 
 std::vector<WatchedRoot> WatchedRoots(const BuildRoots& roots)
 {
     std::vector<WatchedRoot> watched;
-    auto add = [&](std::string folder, BuildFolderNames names) {
-        // TEMP may be the local application-data folder itself: its sketches are searched once.
+    auto add = [&](std::string folder, BuildFolderNames names, const std::string& trustedBase) {
+        // TEMP may be the local application-data folder itself: its sketches are searched once. A
+        // build.path of TEMP itself is a search of its own: for the .hex files directly in it.
         for (const WatchedRoot& w : watched)
-            if (SameIgnoringCase(w.folder, folder))
+            if (SameIgnoringCase(w.folder, folder) && (w.names == BuildFolderNames::Itself) == (names == BuildFolderNames::Itself))
                 return;
-        watched.push_back({ std::move(folder), names });
+        watched.push_back({ std::move(folder), names, trustedBase });
     };
     if (!roots.tempFolder.empty()) {
-        add(roots.tempFolder, BuildFolderNames::TempBuilds);
-        add(roots.tempFolder + "arduino\\sketches\\", BuildFolderNames::Any);
+        add(roots.tempFolder, BuildFolderNames::TempBuilds, roots.tempFolder);
+        add(roots.tempFolder + "arduino\\sketches\\", BuildFolderNames::Any, roots.tempFolder);
     }
     if (!roots.localAppDataFolder.empty())
-        add(roots.localAppDataFolder + "arduino\\sketches\\", BuildFolderNames::Any);
+        add(roots.localAppDataFolder + "arduino\\sketches\\", BuildFolderNames::Any, roots.localAppDataFolder);
+    // A build.path in TEMP (arduino_build_1, say) is one of TEMP's build folders already: searched
+    // twice, its builds would be acted on twice.
+    for (const std::string& folder : roots.buildPathFolders)
+        if (!folder.empty() && !ListedByARoot(watched, folder))
+            add(folder, BuildFolderNames::Itself, {});
     return watched;
 }
 
@@ -89,15 +110,10 @@ bool IsBuildFolderName(BuildFolderNames names, std::string_view name)
 {
     if (name == "." || name == ".." || name.empty())
         return false;
-    return names == BuildFolderNames::Any || IsTempBuildFolderName(name);
+    return names != BuildFolderNames::TempBuilds || IsTempBuildFolderName(name);
 }
 
 bool IsListedHexName(std::string_view fileName)
 {
-    return !EndsIgnoringCase(fileName, ".with_bootloader.hex");
-}
-
-bool HasFolder(const std::vector<std::string>& folders, std::string_view folder)
-{
-    return std::any_of(folders.begin(), folders.end(), [&](const std::string& f) { return SameIgnoringCase(f, folder); });
+    return EndsIgnoringCase(fileName, ".hex") && !EndsIgnoringCase(fileName, ".with_bootloader.hex");
 }

@@ -1,24 +1,29 @@
-// watcher/BuildScan.h: lists every .hex file in the build folders of every Arduino IDE with its age at
-// one instant, youngest first. Searches directories only: opens no file and keeps nothing between
-// calls, because the watcher runs it every few seconds for as long as the process lives.
+// watcher/BuildScan.h: the build folders of every Arduino IDE and the .hex files in them, each with its
+// age at one instant, youngest first. The searches are the Win32 layer's; they open no file and read
+// no file's contents, because the watcher runs them for as long as the process lives. Nothing that a
+// watched folder holds is followed out of it: links (reparse points) are passed over.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 // Times are Windows file times: 100-nanosecond units since 1 January 1601 UTC.
 constexpr uint64_t FileTimeSecond = 10'000'000;
+constexpr uint64_t FileTimeMillisecond = FileTimeSecond / 1000;
 constexpr uint64_t FileTimeMinute = 60 * FileTimeSecond;
 
 struct BuildEntry {
-    std::string hexPath;   // TempFolder + build folder + "\" + file name as the search returned it
+    std::string hexPath;   // build folder + file name as the search returned it
     std::string elfPath;   // hexPath less its last 4 characters + ".elf"; never checked on disk
     int32_t ageMinutes;    // whole minutes of |last write - instant|, days and hours folded in
     int32_t ageSeconds;    // whole seconds left over, 0 to 59
     uint64_t lastWrite;    // the file's last-write time, which tells a rewrite from a build already seen
     uint64_t size = 0;     // bytes, as the search reported them: a file still growing shows it
+    uint64_t searched = 0;         // the instant of the search that saw it so
+    uint64_t previousSearch = 0;   // the instant of the search of its folder before that; 0: none
 };
 
 // The text after the last backslash; the whole path without one; empty after a trailing backslash.
@@ -38,16 +43,25 @@ struct BuildRoots {
     std::string tempFolder;           // TEMP: build*.tmp (IDE 1.0 - 1.6.11), arduino_build_* (1.6.12 -
                                       // 1.8), arduino-sketch-* (2.0), arduino\sketches\* (cli 0.30 - 1.0.3)
     std::string localAppDataFolder;   // arduino\sketches\* (2.x with arduino-cli 1.0.4 and later)
-    std::string buildPathFolder;      // the build.path of IDE 1.5 - 1.8: a build folder itself
+    std::vector<std::string> buildPathFolders;   // the build.path of IDE 1.5 - 1.8: build folders themselves
 };
 
-// What the scan searches: each root folder with the kind of subfolder names that are build folders;
-// a folder given twice is searched once.
-enum class BuildFolderNames { TempBuilds, Any };
-struct WatchedRoot {
-    std::string folder;   // ends with a backslash; searched once for "*"
-    BuildFolderNames names;
+// What the scan searches: each root folder with the kind of subfolder names that are build folders.
+enum class BuildFolderNames {
+    TempBuilds,   // "build*.tmp", "arduino_build_*", "arduino-sketch-*"
+    Any,          // every subfolder
+    Itself,       // the root is a build folder itself (build.path)
 };
+struct WatchedRoot {
+    std::string folder;   // ends with a backslash
+    BuildFolderNames names;
+    // The part of folder that the system gave (TEMP, local application data); the folders below it
+    // are created by whoever may write there and must not be links.
+    std::string trustedBase;
+    bool operator==(const WatchedRoot&) const = default;
+};
+// Every root once, compared without regard to case; a build.path folder that another root lists as
+// one of its build folders, or that is another root, is left out.
 std::vector<WatchedRoot> WatchedRoots(const BuildRoots& roots);
 
 // A name of a build folder directly in TEMP: "build*.tmp", "arduino_build_*" or "arduino-sketch-*",
@@ -55,16 +69,33 @@ std::vector<WatchedRoot> WatchedRoots(const BuildRoots& roots);
 bool IsTempBuildFolderName(std::string_view name);
 bool IsBuildFolderName(BuildFolderNames names, std::string_view name);
 
-// A .hex that is listed: not "*.with_bootloader.hex", the same program with a bootloader added,
-// which would start the simulator twice per build.
+// A .hex that is listed: a long name ending in ".hex" (a search for *.hex also matches names whose
+// short 8.3 form ends so, such as x.hexdump), and not "*.with_bootloader.hex", the same program with
+// a bootloader added, which would start the simulator twice per build.
 bool IsListedHexName(std::string_view fileName);
 
-// True when folders holds folder, without regard to case. The build.path folder may be one the roots
-// already gave (a folder in TEMP): searched twice, its builds would be acted on twice.
-bool HasFolder(const std::vector<std::string>& folders, std::string_view folder);
+// Texts compared as the file system compares names here: ASCII letters without regard to case.
+bool SameIgnoringCase(std::string_view a, std::string_view b);
 
-// Every plain, non-hidden, non-system, listed *.hex in every build folder of every root, ordered.
-// A missing root, or a folder that cannot be searched, adds nothing.
+// One .hex as a search of its folder found it.
+struct HexFile {
+    std::string name;
+    uint64_t lastWrite;
+    uint64_t size;
+};
+
+// Every plain, non-hidden, non-system, listed *.hex in every build folder of every root, ordered:
+// one whole scan. A missing root, or a folder that cannot be searched, adds nothing.
 std::vector<BuildEntry> ScanBuilds(const BuildRoots& roots, uint64_t scanInstant);
-// The builds under tempFolder alone (it ends with a backslash).
-std::vector<BuildEntry> ScanBuilds(const std::string& tempFolder, uint64_t scanInstant);
+
+// The names of root's build folders, or nullopt when the root cannot be searched (missing, or a link
+// below its trusted base). For a root that is a build folder itself: one empty name when it exists.
+std::optional<std::vector<std::string>> ListBuildFolders(const WatchedRoot& root);
+// The listed .hex files of one build folder (ending with a backslash); nullopt when it is gone or
+// cannot be searched.
+std::optional<std::vector<HexFile>> ListHexFiles(const std::string& folder);
+
+// The roots without those that name a folder already watched under another spelling (a short 8.3
+// TEMP and a long build.path naming one folder, say): compared by file identity, the volume and the
+// file index, not by text. A build.path that is a build folder of another root goes too.
+std::vector<WatchedRoot> WithoutSameFolders(std::vector<WatchedRoot> roots);

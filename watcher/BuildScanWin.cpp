@@ -1,15 +1,22 @@
 #include <windows.h>
 
+#include <algorithm>
+
 #include "core/Win32.h"
 #include "watcher/BuildScan.h"
 
 namespace {
 
-// Basic information (no short names) and large fetches make each search a few big reads.
+// Basic information (no short names) and large fetches make each search a few big reads. Windows
+// before 7 knows neither and answers ERROR_INVALID_PARAMETER: then the plain search.
 HANDLE FindFirst(const std::string& pattern, WIN32_FIND_DATAW& found)
 {
-    return FindFirstFileExW(Widen(pattern).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
-                            FIND_FIRST_EX_LARGE_FETCH);
+    const std::wstring wide = Widen(pattern);
+    HANDLE search = FindFirstFileExW(wide.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
+                                     FIND_FIRST_EX_LARGE_FETCH);
+    if (search == INVALID_HANDLE_VALUE && GetLastError() == ERROR_INVALID_PARAMETER)
+        search = FindFirstFileW(wide.c_str(), &found);
+    return search;
 }
 
 bool IsDotEntry(const wchar_t* name)
@@ -22,50 +29,158 @@ uint64_t FileTimeValue(const FILETIME& t)
     return (uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime;
 }
 
+// A folder that is there and is no link (junction, symbolic link): nothing leads out of it.
+bool IsPlainFolder(std::string path)
+{
+    // With its trailing backslash a link's path names what the link leads to.
+    while (path.size() > 3 && path.back() == '\\')
+        path.pop_back();
+    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Each folder from below the trusted base down to the root itself is a plain folder.
+bool RootIsPlain(const WatchedRoot& root)
+{
+    size_t from = root.trustedBase.size();
+    if (from == 0 || from > root.folder.size() || !SameIgnoringCase(root.folder.substr(0, from), root.trustedBase))
+        return IsPlainFolder(root.folder);
+    if (!IsPlainFolder(root.trustedBase))
+        return false;
+    for (size_t slash; (slash = root.folder.find('\\', from)) != std::string::npos; from = slash + 1)
+        if (!IsPlainFolder(root.folder.substr(0, slash + 1)))
+            return false;
+    return true;
+}
+
 }  // namespace
+
+std::optional<std::vector<std::string>> ListBuildFolders(const WatchedRoot& root)
+{
+    if (!RootIsPlain(root))
+        return std::nullopt;
+    if (root.names == BuildFolderNames::Itself)
+        return std::vector<std::string>{ "" };
+    WIN32_FIND_DATAW found;
+    UniqueFind search(FindFirst(root.folder + "*", found));
+    if (!search)
+        return std::nullopt;
+    // The whole list is read and the search closed before any folder is searched: one search open at
+    // a time. Plain files bearing a build folder's name hold no builds: no search is spent on them.
+    std::vector<std::string> names;
+    constexpr DWORD Folder = FILE_ATTRIBUTE_DIRECTORY;
+    do {
+        if ((found.dwFileAttributes & (Folder | FILE_ATTRIBUTE_REPARSE_POINT)) != Folder || IsDotEntry(found.cFileName))
+            continue;
+        // A name that UTF-8 cannot carry would not name the same folder again: passed over.
+        const std::optional<std::string> name = NarrowExactly(found.cFileName);
+        if (name && IsBuildFolderName(root.names, *name))
+            names.push_back(*name);
+    } while (FindNextFileW(search.get(), &found));
+    return names;
+}
+
+std::optional<std::vector<HexFile>> ListHexFiles(const std::string& folder)
+{
+    WIN32_FIND_DATAW found;
+    UniqueFind search(FindFirst(folder + "*.hex", found));
+    if (!search) {
+        const DWORD error = GetLastError();
+        // No match at all is an empty folder; anything else (gone, no access) says nothing of its files.
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES)
+            return std::vector<HexFile>{};
+        return std::nullopt;
+    }
+    std::vector<HexFile> files;
+    constexpr DWORD NotPlain =
+        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_REPARSE_POINT;
+    do {
+        if ((found.dwFileAttributes & NotPlain) != 0)
+            continue;
+        const std::optional<std::string> name = NarrowExactly(found.cFileName);
+        if (name && IsListedHexName(*name))
+            files.push_back({ *name, FileTimeValue(found.ftLastWriteTime),
+                              (uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow });
+    } while (FindNextFileW(search.get(), &found));
+    return files;
+}
 
 std::vector<BuildEntry> ScanBuilds(const BuildRoots& roots, uint64_t scanInstant)
 {
-    // One search per root for every name, filtered here, rather than one search per pattern. Each
-    // list is read whole and its search closed before a folder is opened: one search open at a time.
     std::vector<std::string> folders;
-    WIN32_FIND_DATAW found;
-    for (const WatchedRoot& root : WatchedRoots(roots)) {
-        UniqueFind search(FindFirst(root.folder + "*", found));
-        if (!search)
-            continue;
-        do {
-            // Plain files bearing a build folder's name hold no builds: no search is spent on them.
-            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsDotEntry(found.cFileName)) {
-                const std::optional<std::string> name = NarrowExactly(found.cFileName);
-                if (name && IsBuildFolderName(root.names, *name))
-                    folders.push_back(root.folder + *name + "\\");
-            }
-        } while (FindNextFileW(search.get(), &found));
-    }
-    if (!roots.buildPathFolder.empty() && !HasFolder(folders, roots.buildPathFolder))
-        folders.push_back(roots.buildPathFolder);
-
+    for (const WatchedRoot& root : WithoutSameFolders(WatchedRoots(roots)))
+        if (const auto names = ListBuildFolders(root))
+            for (const std::string& name : *names)
+                folders.push_back(name.empty() ? root.folder : root.folder + name + "\\");
     std::vector<BuildEntry> entries;
-    constexpr DWORD NotPlain = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-    for (const std::string& folder : folders) {
-        UniqueFind search(FindFirst(folder + "*.hex", found));
-        if (!search)
-            continue;
-        do {
-            if ((found.dwFileAttributes & NotPlain) != 0)
-                continue;
-            const std::optional<std::string> name = NarrowExactly(found.cFileName);
-            if (name && IsListedHexName(*name))
-                entries.push_back(MakeBuildEntry(folder + *name, FileTimeValue(found.ftLastWriteTime), scanInstant,
-                                                 (uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow));
-        } while (FindNextFileW(search.get(), &found));
-    }
+    for (const std::string& folder : folders)
+        if (const auto files = ListHexFiles(folder))
+            for (const HexFile& f : *files)
+                entries.push_back(MakeBuildEntry(folder + f.name, f.lastWrite, scanInstant, f.size));
     OrderBuilds(entries);
     return entries;
 }
 
-std::vector<BuildEntry> ScanBuilds(const std::string& tempFolder, uint64_t scanInstant)
+namespace {
+
+struct FolderIdentity {
+    DWORD volume;
+    uint64_t index;
+    bool operator==(const FolderIdentity&) const = default;
+};
+
+std::optional<FolderIdentity> IdentityOf(const std::string& folder)
 {
-    return ScanBuilds(BuildRoots{ tempFolder, {}, {} }, scanInstant);
+    UniqueHandle handle(CreateFileW(Widen(folder).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!handle || !GetFileInformationByHandle(handle.get(), &info))
+        return std::nullopt;
+    return FolderIdentity{ info.dwVolumeSerialNumber, (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow };
+}
+
+// The folder's own name as the file system keeps it (its long name), "" when it is not there.
+std::string LongNameOf(const std::string& folder)
+{
+    std::string path = folder;
+    while (!path.empty() && path.back() == '\\')
+        path.pop_back();
+    WIN32_FIND_DATAW found;
+    UniqueFind search(FindFirstFileW(Widen(path).c_str(), &found));
+    return search ? NarrowExactly(found.cFileName).value_or("") : std::string();
+}
+
+std::string ParentOf(const std::string& folder)
+{
+    const size_t end = folder.size() > 1 ? folder.find_last_of('\\', folder.size() - 2) : std::string::npos;
+    return end == std::string::npos ? std::string() : folder.substr(0, end + 1);
+}
+
+}  // namespace
+
+std::vector<WatchedRoot> WithoutSameFolders(std::vector<WatchedRoot> roots)
+{
+    std::vector<WatchedRoot> kept;
+    std::vector<std::optional<FolderIdentity>> keptIds;
+    for (WatchedRoot& root : roots) {
+        const std::optional<FolderIdentity> id = IdentityOf(root.folder);
+        const bool itself = root.names == BuildFolderNames::Itself;
+        bool same = false;
+        for (size_t k = 0; k < kept.size() && !same; ++k)
+            same = id && keptIds[k] == id && (kept[k].names == BuildFolderNames::Itself) == itself;
+        if (!same && id && itself) {
+            const std::optional<FolderIdentity> parent = IdentityOf(ParentOf(root.folder));
+            const std::string name = LongNameOf(root.folder);
+            for (size_t k = 0; k < kept.size() && !same; ++k)
+                same = parent && keptIds[k] == parent && kept[k].names != BuildFolderNames::Itself &&
+                       IsBuildFolderName(kept[k].names, name);
+        }
+        if (same)
+            continue;
+        keptIds.push_back(id);
+        kept.push_back(std::move(root));
+    }
+    return kept;
 }

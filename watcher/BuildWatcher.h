@@ -1,32 +1,55 @@
-// watcher/BuildWatcher.h: the build watcher thread. Every 4 seconds it lists the builds in the status
-// control (id 1000) of the main window, and for each new build copies its .hex into homedir when
-// copyhex is on, makes it LastElfPath and starts kevra.exe beside the agent on its .elf.
+// watcher/BuildWatcher.h: the build watcher thread. It keeps the list of builds and hands its status
+// text to the main window, and for each new build whose .hex is whole copies it into homedir when
+// copyhex is on, makes it LastElfPath and starts kevra.exe beside the agent on its .elf. It wakes on
+// the change notifications of the watched folders and every 4 seconds; a wake at which nothing
+// changed costs no search.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "watcher/BuildListing.h"
 #include "watcher/Watcher.h"
 
-constexpr int IdStatusText = 1000;
+// Posted to the main window when the status text changed; the window reads it with ReadStatusText.
+constexpr UINT StatusTextMessage = WM_APP + 1;
 
 // What one watcher keeps from poll to poll; it belongs to the watcher's thread alone.
 struct WatcherState {
+    std::string tempFolder;   // the status text's header
     SeenBuilds seen;
+    BuildListing listing;
     std::string shownStatusText;
 };
 
-// One poll at the given instant (a file time): scan the roots, act on the new builds whose .hex is
-// complete in list order, then set the status control's text if it changed. The poll's clock runs on
-// from pollInstant in real time: a new build may keep the poll about a second longer for a second
-// look. Never fails; failed copies and starts are silent.
-void PollBuilds(HWND mainWindow, const BuildRoots& roots, uint64_t pollInstant, WatcherState& state);
-// The same with the builds under tempFolder alone.
-void PollBuilds(HWND mainWindow, const std::string& tempFolder, uint64_t pollInstant, WatcherState& state);
+// What a poll searches besides the folders of the waiting builds that are due for a look.
+struct PollScope {
+    bool everything = false;            // every root listed anew and every build folder searched
+    std::vector<size_t> roots;          // roots (indexes into the listing) listed anew; new folders searched
+    std::vector<std::string> folders;   // build folders searched
+};
 
-// The thread procedure: initialises COM for its thread, reads build.path once, then polls TempFolder,
-// LocalAppDataFolder and the build.path folder forever with a pause of 4 s after each poll. Its
-// parameter is the main window; it never returns.
+// Takes up the roots the builds are looked for in (at start, and when build.path changed); previous is
+// the instant of the poll before, or 0 before the first.
+void SetBuildRoots(WatcherState& state, const BuildRoots& roots, uint64_t previous);
+
+// One poll at pollInstant (a file time): searches what scope names, acts on the new builds whose .hex
+// is whole in list order, and posts StatusTextMessage to mainWindow (which may be null) when the text
+// changed. Returns the instant of the monotonic clock (MonotonicNow) at which a waiting build wants
+// its folder searched again; 0 when none waits. Never fails; failed copies and starts are silent.
+uint64_t PollBuilds(HWND mainWindow, uint64_t pollInstant, const PollScope& scope, WatcherState& state);
+// A poll that searches everything, for the roots given.
+uint64_t PollBuilds(HWND mainWindow, const BuildRoots& roots, uint64_t pollInstant, WatcherState& state);
+
+// The watcher's clock, in file-time units: it runs on whatever the wall clock does.
+uint64_t MonotonicNow();
+
+// Starts kevra.exe beside the agent with elfPath as its parameter text, unquoted, without waiting.
+void StartSimulator(const std::string& elfPath);
+
+// The thread procedure: initialises COM for its thread, then watches TEMP, LocalAppDataFolder and the
+// build.path folders for as long as the process lives. Its parameter is the main window.
 DWORD WINAPI BuildWatcher(LPVOID mainWindow) noexcept;

@@ -3,13 +3,22 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <optional>
 
 #include "core/Settings.h"
 #include "core/SharedValues.h"
 #include "core/Win32.h"
+#include "watcher/FolderWatch.h"
 
 namespace {
+
+// The timed poll: the status text's ages, and the search of roots that give no notifications.
+constexpr DWORD PollPause = PollPauseMilliseconds;
+// Notifications arriving this close together are taken up by one poll.
+constexpr DWORD FoldMilliseconds = 30;
+// Every root is listed and every build folder searched at least this often, whatever was notified.
+constexpr uint64_t WholeScanEvery = 60 * FileTimeSecond;
 
 uint64_t CurrentFileTime()
 {
@@ -21,56 +30,107 @@ uint64_t CurrentFileTime()
 }
 
 // The old copy bears the build's own .hex name; the new one is the name less ".cpp.hex" + ".HEX".
+// homedir is looked at again before each copy: a folder that went, or was replaced by a file, or never
+// was one, gets nothing deleted and nothing copied.
 void CopyIntoHomeDir(const std::string& hexPath)
 {
     const std::string homedir = ReadHomeDir();
+    if (!IsUsableFolder(homedir))
+        return;
     const std::string name = PathFileName(hexPath);
     DeleteFileW(Widen(homedir + name).c_str());
     CopyFileW(Widen(hexPath).c_str(), Widen(homedir + HexCopyName(name)).c_str(), FALSE);
 }
 
-// Time within a poll runs on from the poll's instant by the performance counter, so a poll given
-// an instant (tests) and a real one measure their second look alike.
-struct PollClock {
-    uint64_t instant;
-    LARGE_INTEGER start{}, frequency{};
-    explicit PollClock(uint64_t pollInstant) : instant(pollInstant)
-    {
-        QueryPerformanceFrequency(&frequency);
-        QueryPerformanceCounter(&start);
-    }
-    uint64_t Now() const
-    {
-        LARGE_INTEGER t;
-        QueryPerformanceCounter(&t);
-        const uint64_t ticks = uint64_t(t.QuadPart - start.QuadPart);
-        return instant + ticks / uint64_t(frequency.QuadPart) * FileTimeSecond +
-               ticks % uint64_t(frequency.QuadPart) * FileTimeSecond / uint64_t(frequency.QuadPart);
-    }
-    void WaitUntil(uint64_t when) const
-    {
-        for (uint64_t now = Now(); now < when; now = Now())
-            Sleep(DWORD((when - now + 9'999) / 10'000));   // whole milliseconds, rounded up
-    }
-};
-
-std::optional<FileLook> LookAtFile(const std::string& path)
-{
-    // A search, like the scan's: the same view of size and write time that the scan's look had.
-    WIN32_FIND_DATAW found;
-    UniqueFind search(FindFirstFileExW(Widen(path).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0));
-    if (!search)
-        return std::nullopt;
-    return FileLook{ (uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow,
-                     (uint64_t{found.ftLastWriteTime.dwHighDateTime} << 32) | found.ftLastWriteTime.dwLowDateTime, 0, 0 };
-}
-
-// Fails while any other handle may write to the file (or delete it): its writer has not let go.
-bool OpensAlone(const std::string& path)
+// Opening while sharing only reading fails as long as any other handle may write the file: when it
+// succeeds, no writer is at work, and the end read through it is the file's end.
+std::optional<HexProof> OpenAlone(const std::string& path)
 {
     UniqueHandle file(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    return bool(file);
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!file || !GetFileInformationByHandle(file.get(), &info))
+        return std::nullopt;
+    HexProof proof{ (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow,
+                    (uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime, false };
+    char tail[EofRecordTail];
+    const uint64_t from = proof.size > sizeof tail ? proof.size - sizeof tail : 0;
+    LARGE_INTEGER at;
+    at.QuadPart = LONGLONG(from);
+    DWORD got = 0;
+    if (SetFilePointerEx(file.get(), at, nullptr, FILE_BEGIN) && ReadFile(file.get(), tail, DWORD(proof.size - from), &got, nullptr))
+        proof.endsWithEofRecord = got == proof.size - from && EndsWithEofRecord(std::string_view(tail, got));
+    return proof;
+}
+
+std::string FolderOf(const std::string& path)
+{
+    return path.substr(0, path.rfind('\\') + 1);
+}
+
+// The root (an index into the listing) whose build folder folder would be.
+std::optional<size_t> RootOf(const BuildListing& listing, const std::string& folder)
+{
+    for (size_t i = 0; i < listing.roots.size(); ++i) {
+        const WatchedRoot& r = listing.roots[i].root;
+        if (r.names == BuildFolderNames::Itself ? SameIgnoringCase(folder, r.folder)
+                                                : folder.size() > r.folder.size() &&
+                                                      SameIgnoringCase(folder.substr(0, r.folder.size()), r.folder) &&
+                                                      folder.find('\\', r.folder.size()) == folder.size() - 1)
+            return i;
+    }
+    return std::nullopt;
+}
+
+void AddOnce(std::vector<std::string>& list, const std::string& item)
+{
+    if (std::find(list.begin(), list.end(), item) == list.end())
+        list.push_back(item);
+}
+
+// What one poll searches, in the listing: roots first (their new folders join the folders to search),
+// then folders.
+void Search(BuildListing& listing, PollScope scope, uint64_t instant)
+{
+    std::vector<size_t> roots = scope.roots;
+    std::vector<std::string> folders;
+    // A folder that is not listed yet (its notification came before its root's listing): list its root.
+    for (const std::string& folder : scope.folders) {
+        if (listing.folders.count(folder))
+            AddOnce(folders, folder);
+        else if (const std::optional<size_t> root = RootOf(listing, folder))
+            roots.push_back(*root);
+    }
+    for (size_t i = 0; i < listing.roots.size(); ++i) {
+        if (!scope.everything && std::find(roots.begin(), roots.end(), i) == roots.end())
+            continue;
+        const std::optional<std::vector<std::string>> names = ListBuildFolders(listing.roots[i].root);
+        if (!names) {
+            ForgetRoot(listing, i, instant);
+            continue;
+        }
+        const std::vector<std::string> added = RecordRootListing(listing, i, *names, instant);
+        for (const std::string& folder : scope.everything ? listing.roots[i].folders : added)
+            AddOnce(folders, folder);
+    }
+    for (const std::string& folder : folders)
+        if (std::optional<std::vector<HexFile>> files = ListHexFiles(folder))
+            RecordFolderSearch(listing, folder, std::move(*files), instant);
+}
+
+}  // namespace
+
+uint64_t MonotonicNow()
+{
+    static const LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER t;
+    QueryPerformanceCounter(&t);
+    const uint64_t ticks = uint64_t(t.QuadPart), perSecond = uint64_t(frequency.QuadPart);
+    return ticks / perSecond * FileTimeSecond + ticks % perSecond * FileTimeSecond / perSecond;
 }
 
 void StartSimulator(const std::string& elfPath)
@@ -80,27 +140,31 @@ void StartSimulator(const std::string& elfPath)
     ShellExecuteW(nullptr, L"open", Widen(simulator).c_str(), Widen(elfPath).c_str(), nullptr, SW_SHOWNORMAL);
 }
 
-}  // namespace
-
-void PollBuilds(HWND mainWindow, const BuildRoots& roots, uint64_t pollInstant, WatcherState& state)
+void SetBuildRoots(WatcherState& state, const BuildRoots& roots, uint64_t previous)
 {
-    const PollClock clock(pollInstant);
-    const uint64_t scanBegan = clock.Now();
-    const std::vector<BuildEntry> entries = ScanBuilds(roots, pollInstant);
-    const uint64_t scanEnded = clock.Now();
-    const BuildProbe probe{
-        [&] { return clock.Now(); },
-        [&](uint64_t when) { clock.WaitUntil(when); },
-        LookAtFile,
-        OpensAlone,
-    };
-    const std::vector<bool> isNew = CompleteNewBuilds(state.seen, entries, pollInstant, scanBegan, scanEnded, probe);
-    const std::string status = StatusText(roots.tempFolder, entries);
+    state.tempFolder = roots.tempFolder;
+    SetRoots(state.listing, WithoutSameFolders(WatchedRoots(roots)), previous);
+}
+
+uint64_t PollBuilds(HWND mainWindow, uint64_t pollInstant, const PollScope& scope, WatcherState& state)
+{
+    PollScope searched = scope;
+    const uint64_t began = MonotonicNow();
+    for (const auto& [path, w] : state.seen.waiting)
+        if (w.lookAgainAt != 0 && w.lookAgainAt <= began)
+            searched.folders.push_back(FolderOf(path));
+    Search(state.listing, std::move(searched), pollInstant);
+    const uint64_t ended = MonotonicNow();
+
+    const std::vector<BuildEntry> entries = ListedBuilds(state.listing, pollInstant);
+    const Completion done =
+        CompleteNewBuilds(state.seen, entries, pollInstant, began, ended, BuildProbe{ MonotonicNow, OpenAlone });
+    const std::string status = StatusText(state.tempFolder, entries);
 
     for (size_t i = 0; i < entries.size(); ++i) {
         const BuildEntry& e = entries[i];
         WriteLastElfPathIfEmpty(e.elfPath);
-        if (!isNew[i])
+        if (!done.act[i])
             continue;
         // copyhex is read afresh for each build: the user may switch it in the middle of a poll.
         if (ReadCopyHex() != 0)
@@ -109,27 +173,151 @@ void PollBuilds(HWND mainWindow, const BuildRoots& roots, uint64_t pollInstant, 
         StartSimulator(e.elfPath);
     }
 
-    // The control belongs to the user-interface thread: write it only when the text changed.
+    // The status control belongs to the user-interface thread, which may be busy for a while (an
+    // analysis waits for its tools): the text is left for it, and the watcher never waits for it.
     if (status != state.shownStatusText) {
-        SetWindowTextW(GetDlgItem(mainWindow, IdStatusText), Widen(status).c_str());
+        WriteStatusText(status);
+        if (mainWindow)
+            PostMessageW(mainWindow, StatusTextMessage, 0, 0);
         state.shownStatusText = status;
     }
+    return done.lookAgainAt;
 }
 
-void PollBuilds(HWND mainWindow, const std::string& tempFolder, uint64_t pollInstant, WatcherState& state)
+uint64_t PollBuilds(HWND mainWindow, const BuildRoots& roots, uint64_t pollInstant, WatcherState& state)
 {
-    PollBuilds(mainWindow, BuildRoots{ tempFolder, {}, {} }, pollInstant, state);
+    SetBuildRoots(state, roots, pollInstant);
+    PollScope everything;
+    everything.everything = true;
+    return PollBuilds(mainWindow, pollInstant, everything, state);
 }
+
+namespace {
+
+// The watches of the listing's roots, one per root in the same order; null for a root that has none.
+struct Watches {
+    std::vector<std::unique_ptr<FolderWatch>> byRoot;
+
+    void Arm(const BuildListing& listing)
+    {
+        byRoot.clear();
+        for (const ListedRoot& r : listing.roots)
+            byRoot.push_back(WatchRoot(r.root));
+    }
+    // A watch whose target is no longer the nearest existing folder of its root (the root came or
+    // went) is set again; a root without one is tried again. Returns the roots that still have none.
+    std::vector<size_t> Refresh(const BuildListing& listing, PollScope& scope)
+    {
+        std::vector<size_t> unwatched;
+        for (size_t i = 0; i < byRoot.size(); ++i) {
+            const WatchedRoot& root = listing.roots[i].root;
+            const bool stale = !byRoot[i] || byRoot[i]->onRoot != (GetFileAttributesW(Widen(root.folder).c_str()) !=
+                                                                   INVALID_FILE_ATTRIBUTES);
+            if (!stale)
+                continue;
+            byRoot[i] = WatchRoot(root);
+            scope.roots.push_back(i);   // what changed while it was not watched
+            if (!byRoot[i])
+                unwatched.push_back(i);
+        }
+        return unwatched;
+    }
+    std::vector<HANDLE> Events() const
+    {
+        std::vector<HANDLE> events;
+        for (const auto& w : byRoot)
+            if (w && w->pending)
+                events.push_back(w->event.get());
+        return events;
+    }
+    // Everything the watches have seen, as what to search.
+    void Take(const BuildListing& listing, PollScope& scope)
+    {
+        for (size_t i = 0; i < byRoot.size(); ++i) {
+            if (!byRoot[i])
+                continue;
+            const FolderChanges changes = TakeChanges(*byRoot[i]);
+            if (changes.overflow)
+                scope.everything = true;
+            if (changes.rearm) {
+                byRoot[i] = WatchRoot(listing.roots[i].root);
+                scope.roots.push_back(i);
+            }
+            for (const std::string& name : changes.names) {
+                const ChangeScope change = ScopeOfChange(listing.roots[i].root, name);
+                if (change.kind == ChangeScope::Root)
+                    scope.roots.push_back(i);
+                else if (change.kind == ChangeScope::Folder)
+                    scope.folders.push_back(change.folder);
+            }
+        }
+    }
+};
+
+BuildRoots CurrentRoots()
+{
+    return BuildRoots{ TempFolder, LocalAppDataFolder, ArduinoBuildPathFolders() };
+}
+
+}  // namespace
 
 DWORD WINAPI BuildWatcher(LPVOID mainWindow) noexcept
 {
     CoInitialize(nullptr);
+    const HWND window = static_cast<HWND>(mainWindow);
     // Never freed: the thread outlives the entry point and runs until the process ends.
     WatcherState& state = *new WatcherState;
-    // build.path is read once: the scan opens no file, and the IDE itself reads it only at its start.
-    const BuildRoots& roots = *new BuildRoots{ TempFolder, LocalAppDataFolder, ArduinoBuildPathFolder() };
+    Watches& watches = *new Watches;
+    BuildPathStamp stamp = ReadBuildPathStamp();
+    SetBuildRoots(state, CurrentRoots(), 0);
+    // Watching first, searching after: nothing written in between goes unnoticed.
+    watches.Arm(state.listing);
+
+    uint64_t previousInstant = 0;
+    uint64_t lastWholeScan = 0;
+    uint64_t nextTimedPoll = 0;
+    uint64_t lookAgainAt = 0;
+    PollScope scope;
+    scope.everything = true;
     for (;;) {
-        PollBuilds(static_cast<HWND>(mainWindow), roots, CurrentFileTime(), state);
-        Sleep(PollPauseMilliseconds);
+        const uint64_t now = MonotonicNow();
+        const bool timed = now >= nextTimedPoll;
+        if (timed) {
+            // The IDE's preferences are only looked at (their write times), not read, unless they changed.
+            if (const BuildPathStamp current = ReadBuildPathStamp(); !(current == stamp)) {
+                stamp = current;
+                SetBuildRoots(state, CurrentRoots(), previousInstant);
+                watches.Arm(state.listing);
+                scope.everything = true;
+            }
+            // Roots without notifications are searched at every timed poll, as they always were.
+            for (size_t i : watches.Refresh(state.listing, scope))
+                scope.roots.push_back(i);
+            if (now - lastWholeScan >= WholeScanEvery)
+                scope.everything = true;
+        }
+        const bool due = lookAgainAt != 0 && lookAgainAt <= now;
+        if (timed || due || scope.everything || !scope.roots.empty() || !scope.folders.empty()) {
+            const uint64_t instant = CurrentFileTime();
+            if (scope.everything)
+                lastWholeScan = MonotonicNow();
+            lookAgainAt = PollBuilds(window, instant, scope, state);
+            previousInstant = instant;
+            scope = PollScope{};
+            if (timed)
+                nextTimedPoll = MonotonicNow() + PollPause * FileTimeMillisecond;
+        }
+
+        // Sleep until the next timed poll or the next look at a waiting build, or a notification.
+        const uint64_t wake = lookAgainAt != 0 ? std::min(nextTimedPoll, lookAgainAt) : nextTimedPoll;
+        const uint64_t before = MonotonicNow();
+        const DWORD timeout = wake > before ? DWORD((wake - before + FileTimeMillisecond - 1) / FileTimeMillisecond) : 0;
+        const std::vector<HANDLE> events = watches.Events();
+        const DWORD woke = events.empty() ? (Sleep(timeout), WAIT_TIMEOUT)
+                                          : WaitForMultipleObjects(DWORD(events.size()), events.data(), FALSE, timeout);
+        if (woke < WAIT_OBJECT_0 + events.size()) {
+            Sleep(FoldMilliseconds);
+            watches.Take(state.listing, scope);
+        }
     }
 }

@@ -22,8 +22,16 @@ std::string WithoutEvery(std::string_view text, std::string_view part)
     return out;
 }
 
-// A write time after the instant is a clock ahead of ours and counts as recent too.
-bool WrittenRecently(uint64_t lastWrite, uint64_t instant)
+// Less than the window before or after the instant: a clock a little ahead of ours counts too, one far
+// ahead (a corrected clock, files from another PC) does not.
+bool WrittenNear(uint64_t lastWrite, uint64_t instant)
+{
+    const uint64_t d = lastWrite > instant ? lastWrite - instant : instant - lastWrite;
+    return d < NewBuildWindow;
+}
+
+// What a missing entry must still be remembered for: any write that could still count as new.
+bool MayStillCountAsNew(uint64_t lastWrite, uint64_t instant)
 {
     return lastWrite >= instant || instant - lastWrite < NewBuildWindow;
 }
@@ -65,21 +73,34 @@ std::vector<bool> NewBuilds(SeenBuilds& seen, const std::vector<BuildEntry>& ent
     for (const BuildEntry& e : entries) {
         const auto before = seen.writes.find(e.hexPath);
         const bool seenBefore = before != seen.writes.end() && before->second == e.lastWrite;
-        // Written after the previous poll took its instant: that poll's search may have missed it, or
+        // Written after the previous search of its folder began: that search may have missed it, or
         // the poll and its pause together ran longer than the window.
-        const bool sincePrevious = seen.polled && e.lastWrite >= seen.previousInstant;
-        isNew.push_back(!seenBefore && (WrittenRecently(e.lastWrite, pollInstant) || sincePrevious));
+        const bool sincePrevious = e.previousSearch != 0 && e.lastWrite >= e.previousSearch;
+        isNew.push_back(!seenBefore && (WrittenNear(e.lastWrite, pollInstant) || sincePrevious));
         writes[e.hexPath] = e.lastWrite;
     }
     // A build missing from one scan (its folder could not be searched) and back with the same write
     // time must not count twice while that time would still qualify.
     for (const auto& [path, lastWrite] : seen.writes)
-        if (WrittenRecently(lastWrite, pollInstant))
+        if (MayStillCountAsNew(lastWrite, pollInstant))
             writes.emplace(path, lastWrite);
     seen.writes = std::move(writes);
-    seen.previousInstant = pollInstant;
-    seen.polled = true;
     return isNew;
+}
+
+bool EndsWithEofRecord(std::string_view bytes)
+{
+    constexpr std::string_view Record = ":00000001FF";
+    if (bytes.size() >= 2 && bytes.substr(bytes.size() - 2) == "\r\n")
+        bytes.remove_suffix(2);
+    else if (!bytes.empty() && bytes.back() == '\n')
+        bytes.remove_suffix(1);
+    else
+        return false;
+    if (bytes.size() < Record.size() || bytes.substr(bytes.size() - Record.size()) != Record)
+        return false;
+    bytes.remove_suffix(Record.size());
+    return bytes.empty() || bytes.back() == '\n';
 }
 
 bool LookAtBuild(SeenBuilds& seen, const std::string& hexPath, const FileLook& look, bool newWrite)
@@ -100,50 +121,47 @@ bool LookAtBuild(SeenBuilds& seen, const std::string& hexPath, const FileLook& l
     return look.began >= w.unchangedSince && look.began - w.unchangedSince >= QuietTime;
 }
 
-std::vector<bool> CompleteNewBuilds(SeenBuilds& seen, const std::vector<BuildEntry>& entries, uint64_t pollInstant,
-                                    uint64_t scanBegan, uint64_t scanEnded, const BuildProbe& probe)
+Completion CompleteNewBuilds(SeenBuilds& seen, const std::vector<BuildEntry>& entries, uint64_t pollInstant,
+                             uint64_t scanBegan, uint64_t scanEnded, const BuildProbe& probe)
 {
     const std::vector<bool> isNew = NewBuilds(seen, entries, pollInstant);
-    std::vector<bool> act(entries.size(), false);
-    std::vector<size_t> lookAgain;
-    uint64_t lookAgainAt = 0;
-
-    auto actIfWhole = [&](size_t i, bool quiet) {
-        const std::string& path = entries[i].hexPath;
-        if (quiet && probe.opensAlone(path)) {
-            act[i] = true;
-            seen.waiting.erase(path);
-        }
-    };
+    Completion done;
+    done.act.assign(entries.size(), false);
 
     for (size_t i = 0; i < entries.size(); ++i) {
         const BuildEntry& e = entries[i];
+        // An entry kept from an earlier search says nothing of the file as it is now.
+        if (e.searched != pollInstant)
+            continue;
         const bool quiet = LookAtBuild(seen, e.hexPath, { e.size, e.lastWrite, scanBegan, scanEnded }, isNew[i]);
         const auto w = seen.waiting.find(e.hexPath);
         if (w == seen.waiting.end())
             continue;
-        // Seen first or changed in this scan: another look after QuietTime can prove it whole. A build
-        // that is quiet but still held open waits for the next poll instead.
-        if (!quiet && w->second.unchangedSince == scanEnded) {
-            lookAgain.push_back(i);
-            lookAgainAt = scanEnded + QuietTime;
+        // The handle must show the file the search saw: a write in between is a new look's matter.
+        const std::optional<HexProof> proof = probe.openAlone(e.hexPath);
+        if (proof && proof->size == e.size && proof->lastWrite == e.lastWrite && (proof->endsWithEofRecord || quiet)) {
+            done.act[i] = true;
+            seen.waiting.erase(w);
+            continue;
         }
-        actIfWhole(i, quiet);
-    }
-
-    if (!lookAgain.empty()) {
-        probe.waitUntil(lookAgainAt);
-        for (size_t i : lookAgain) {
-            const uint64_t began = probe.now();
-            std::optional<FileLook> look = probe.look(entries[i].hexPath);
-            if (!look)
-                continue;   // gone, or its folder unreadable: the next polls see what became of it
-            look->began = began;
-            look->ended = probe.now();
-            actIfWhole(i, LookAtBuild(seen, entries[i].hexPath, *look, false));
-        }
+        WaitingBuild& waiting = w->second;
+        if (waiting.unchangedSince == scanEnded)
+            waiting.lookAgainAfter = FirstLookAgain;   // changed in this search: look again soon
+        const uint64_t quietAt = waiting.unchangedSince + QuietTime;
+        const uint64_t retryAt = scanEnded + waiting.lookAgainAfter;
+        waiting.lookAgainAt = quietAt > scanEnded ? std::min(quietAt, retryAt) : retryAt;
+        waiting.lookAgainAfter = std::min(QuietTime, 2 * waiting.lookAgainAfter);
     }
 
     std::erase_if(seen.waiting, [&](const auto& w) { return w.second.lastSeen + ForgetWaitingAfter < scanEnded; });
-    return act;
+    for (auto& [path, w] : seen.waiting) {
+        // Due, so its folder was searched, but not found there: gone. A notification or the next whole
+        // scan finds it if it comes back.
+        if (w.lastSeen != scanEnded && w.lookAgainAt != 0 && w.lookAgainAt <= scanEnded)
+            w.lookAgainAt = 0;
+    }
+    for (const auto& [path, w] : seen.waiting)
+        if (w.lookAgainAt != 0 && (done.lookAgainAt == 0 || w.lookAgainAt < done.lookAgainAt))
+            done.lookAgainAt = w.lookAgainAt;
+    return done;
 }

@@ -18,11 +18,15 @@ constexpr uint32_t PollPauseMilliseconds = 4000;
 // A .hex written less than this before a poll's instant counts as a new build.
 constexpr uint64_t NewBuildWindow = 4 * FileTimeSecond;
 
-// A new .hex counts as written whole once its size and write time stayed the same this long (a writer
-// may pause between its writes) and it can be opened while sharing only reading.
+// A new .hex counts as written whole once it ends with the Intel HEX end-of-file record and no writer
+// holds it; a .hex without that record, once its size and write time stayed the same this long (a
+// writer may pause between its writes) and no writer holds it.
 constexpr uint64_t QuietTime = 1 * FileTimeSecond;
 // A waiting build that no search has found for this long is forgotten (its folder was removed).
 constexpr uint64_t ForgetWaitingAfter = 60 * FileTimeSecond;
+// A waiting build is looked at again after this, doubling at each look up to QuietTime: a writer
+// that has just finished may still hold the file for a moment.
+constexpr uint64_t FirstLookAgain = 50 * FileTimeMillisecond;
 
 // "Temp folder is "<tempFolder>"" and an empty line, then per entry its numbered, quoted path as
 // StatusPath shows it and a "Last modified <age> ago" line, each followed by an empty line. Every
@@ -37,30 +41,39 @@ std::string StatusPath(std::string_view tempFolder, std::string_view hexPath);
 // + ".HEX"; a name of fewer than 8 characters is kept whole (a.hex gives a.hex.HEX).
 std::string HexCopyName(std::string_view hexFileName);
 
-// A new build whose .hex may still be being written: what the last search saw of it.
+// True when bytes, the end of a .hex file, end with the end-of-file record ":00000001FF" on a line of
+// its own, followed by a line end: the last record that avr-objcopy writes.
+bool EndsWithEofRecord(std::string_view bytes);
+// How many bytes at the end of a file EndsWithEofRecord needs.
+constexpr size_t EofRecordTail = 14;
+
+// A new build whose .hex may still be being written: what the last search saw of it. Times are of the
+// watcher's monotonic clock, which a change of the wall clock does not move.
 struct WaitingBuild {
     uint64_t size;
     uint64_t lastWrite;
     uint64_t unchangedSince;   // the end of the first search that saw this size and write time
     uint64_t lastSeen;         // the end of the last search that found the file
+    uint64_t lookAgainAfter = FirstLookAgain;
+    uint64_t lookAgainAt = 0;
 };
 
 // What the watcher remembers between polls to act on every build exactly once.
 struct SeenBuilds {
-    bool polled = false;                       // false until the first poll
-    uint64_t previousInstant = 0;              // the instant of the last poll
     std::map<std::string, uint64_t> writes;    // hexPath -> the write time already seen
     std::map<std::string, WaitingBuild> waiting;   // hexPath -> new, not yet acted on
 };
 
 // One flag per entry, true for a new build, and remembers what this poll saw. A write time not seen
-// before for that path is new when it is less than NewBuildWindow before pollInstant (or after it: a
-// clock ahead of ours), or not before the previous poll's instant, so a build written while a poll
-// was running or pausing is caught by the next one. A build that is already older at the first poll
+// before for that path is new when it lies less than NewBuildWindow before or after pollInstant, or
+// when it is not before the previous search of the entry's folder (previousSearch), so a build
+// written while a search was running, or missed by a search, is caught by the next one. A build
+// whose folder was not searched before (the first poll) and that is older, or stamped further ahead,
 // is not new. A path seen again with the same write time is never new again.
 std::vector<bool> NewBuilds(SeenBuilds& seen, const std::vector<BuildEntry>& entries, uint64_t pollInstant);
 
-// One look at a file: its size and write time, by a search that began and ended at these instants.
+// One look at a file: its size and write time, by a search that began and ended at these instants of
+// the monotonic clock.
 struct FileLook {
     uint64_t size;
     uint64_t lastWrite;
@@ -74,20 +87,29 @@ struct FileLook {
 // change makes it wait again from the end of this look.
 bool LookAtBuild(SeenBuilds& seen, const std::string& hexPath, const FileLook& look, bool newWrite);
 
-// What a poll asks of the system besides its scan. The watcher gives the real calls; tests a script.
-struct BuildProbe {
-    std::function<uint64_t()> now;                       // the current instant (file time)
-    std::function<void(uint64_t)> waitUntil;             // returns once now() has reached the instant
-    std::function<std::optional<FileLook>(const std::string&)> look;   // one search for one file;
-                                                         // began and ended are filled in by the caller
-    std::function<bool(const std::string&)> opensAlone;  // opens for reading while sharing only reading
+// A .hex opened while sharing only reading, which fails while any writer holds it: its size and write
+// time through that handle, and whether its last bytes end with the end-of-file record.
+struct HexProof {
+    uint64_t size;
+    uint64_t lastWrite;
+    bool endsWithEofRecord;
 };
 
-// The builds to act on in this poll, one flag per entry: every write that NewBuilds calls new, once,
-// at the first poll that finds its .hex complete (quiet for QuietTime and no writer holding it). A
-// write replaced by a later one before it was complete is never acted on; the later one is.
-// The scan behind entries began at scanBegan and ended at scanEnded. A build first seen or changed
-// in this scan is looked at again once QuietTime has passed, in the same poll, so a finished build
-// waits about a second rather than a whole poll; that wait happens at most once per poll.
-std::vector<bool> CompleteNewBuilds(SeenBuilds& seen, const std::vector<BuildEntry>& entries, uint64_t pollInstant,
-                                    uint64_t scanBegan, uint64_t scanEnded, const BuildProbe& probe);
+// What a poll asks of the system besides its searches. The watcher gives the real calls; tests a script.
+struct BuildProbe {
+    std::function<uint64_t()> now;   // the monotonic clock, in file-time units
+    std::function<std::optional<HexProof>(const std::string&)> openAlone;   // nullopt: held, or gone
+};
+
+struct Completion {
+    std::vector<bool> act;      // one flag per entry
+    uint64_t lookAgainAt = 0;   // when a waiting build wants its folder searched again; 0: none waits
+};
+
+// The builds to act on in this poll: every write that NewBuilds calls new, once, as soon as a search
+// of its folder finds its .hex whole. A write replaced by a later one before it was whole is never
+// acted on; the later one is. Only entries searched in this poll (searched == pollInstant) are looked
+// at; the searches of this poll began at scanBegan and ended at scanEnded (monotonic clock). Never
+// waits: a build not yet whole asks for another search at lookAgainAt.
+Completion CompleteNewBuilds(SeenBuilds& seen, const std::vector<BuildEntry>& entries, uint64_t pollInstant,
+                             uint64_t scanBegan, uint64_t scanEnded, const BuildProbe& probe);

@@ -36,7 +36,7 @@ struct Poll {
 
 void WriteBuild(const std::string& path, int id, uint64_t stamp)
 {
-    const std::string bytes = ":00000001FF ; build " + std::to_string(id) + "\r\n";
+    const std::string bytes = ":02000004" + std::to_string(1000 + id) + "\r\n:00000001FF\r\n";
     HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     DWORD written = 0;
     WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
@@ -152,9 +152,11 @@ int main(int argc, char** argv)
             buildOf[{ hexOf(b.sketch), origin + b.stamp }] = int(next);
         }
         const uint64_t instant = origin + p.instant;
-        PollBuilds(nullptr, temp, instant, state);
+        PollBuilds(nullptr, BuildRoots{ temp }, instant, state);
 
-        const std::vector<BuildEntry> entries = ScanBuilds(temp, instant);
+        std::vector<BuildEntry> entries = ScanBuilds(BuildRoots{ temp }, instant);
+        for (BuildEntry& e : entries)
+            e.previousSearch = &p == &polls.front() ? 0 : origin + (&p - 1)->instant;
         const std::vector<bool> isNew = NewBuilds(mirror, entries, instant);
         for (size_t i = 0; i < entries.size(); ++i) {
             const int b = buildOf.at({ entries[i].hexPath, entries[i].lastWrite });

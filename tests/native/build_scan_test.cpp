@@ -120,23 +120,41 @@ TEST(BuildFolders, TempNamesOfEveryIdeMatchWithoutRegardToCase)
 
 TEST(BuildFolders, EveryRootOnceAndEmptyRootsNot)
 {
-    const std::vector<WatchedRoot> all = WatchedRoots({ "C:\\T\\", "C:\\L\\", "D:\\B\\" });
-    ASSERT_EQ(3u, all.size());
-    EXPECT_EQ("C:\\T\\", all[0].folder);
-    EXPECT_EQ(BuildFolderNames::TempBuilds, all[0].names);
-    EXPECT_EQ("C:\\T\\arduino\\sketches\\", all[1].folder);
-    EXPECT_EQ(BuildFolderNames::Any, all[1].names);
-    EXPECT_EQ("C:\\L\\arduino\\sketches\\", all[2].folder);
-    EXPECT_EQ(BuildFolderNames::Any, all[2].names);
+    const std::vector<WatchedRoot> all = WatchedRoots({ "C:\\T\\", "C:\\L\\", { "D:\\B\\" } });
+    const std::vector<WatchedRoot> expected = {
+        { "C:\\T\\", BuildFolderNames::TempBuilds, "C:\\T\\" },
+        { "C:\\T\\arduino\\sketches\\", BuildFolderNames::Any, "C:\\T\\" },
+        { "C:\\L\\arduino\\sketches\\", BuildFolderNames::Any, "C:\\L\\" },
+        { "D:\\B\\", BuildFolderNames::Itself, "" },
+    };
+    EXPECT_EQ(expected, all);
 
     // TEMP set to the local application-data folder: its sketches folder is one root, not two.
-    EXPECT_EQ(2u, WatchedRoots({ "C:\\L\\", "c:\\l\\", "" }).size());
-    EXPECT_EQ(1u, WatchedRoots({ "", "C:\\L\\", "" }).size());
-    EXPECT_TRUE(WatchedRoots({ "", "", "D:\\B\\" }).empty());   // build.path is a build folder, not a root
+    EXPECT_EQ(2u, WatchedRoots({ "C:\\L\\", "c:\\l\\", {} }).size());
+    EXPECT_EQ(1u, WatchedRoots({ "", "C:\\L\\", {} }).size());
+}
 
-    const std::vector<std::string> folders = { "C:\\T\\build1.tmp\\", "C:\\T\\arduino_build_5\\" };
-    EXPECT_TRUE(HasFolder(folders, "c:\\t\\ARDUINO_BUILD_5\\"));
-    EXPECT_FALSE(HasFolder(folders, "C:\\T\\arduino_build_50\\"));
+// A build.path that another root lists already would have its builds acted on twice.
+TEST(BuildFolders, ABuildPathListedByAnotherRootIsLeftOut)
+{
+    const struct { const char* buildPath; bool ownRoot; } cases[] = {
+        { "C:\\T\\arduino_build_5\\", false },
+        { "c:\\t\\ARDUINO_BUILD_5\\", false },                    // the file system ignores case
+        { "C:\\T\\arduino\\sketches\\0123ABCD\\", false },
+        { "C:\\T\\Builds\\", true },                               // not a build folder name in TEMP
+        { "C:\\T\\arduino_build_5\\deeper\\", true },
+        { "C:\\T\\", true },                                       // TEMP's own .hex files, a search of its own
+        { "D:\\B\\", true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.buildPath);
+        const std::vector<WatchedRoot> roots = WatchedRoots({ "C:\\T\\", "", { c.buildPath } });
+        EXPECT_EQ(c.ownRoot ? 3u : 2u, roots.size());
+        if (c.ownRoot)
+            EXPECT_EQ(BuildFolderNames::Itself, roots.back().names);
+    }
+    // Two spellings of one folder in text: one root.
+    EXPECT_EQ(1u, WatchedRoots({ "", "", { "D:\\B\\", "d:\\b\\" } }).size());
 }
 
 TEST(BuildFolders, TheBootloaderHexIsNotListed)
@@ -148,6 +166,11 @@ TEST(BuildFolders, TheBootloaderHexIsNotListed)
         { "BLINK.INO.WITH_BOOTLOADER.HEX", false },
         { "with_bootloader.hex", true },   // a sketch of that name, no bootloader part
         { "Blink.with_bootloader.ino.hex", true },
+        { "BLINK.HEX", true },
+        // *.hex also matches names whose short 8.3 form ends in .HEX: the long name decides.
+        { "x.hexdump", false },
+        { "Blink.ino.hex.tmp", false },
+        { "Blink.ino.elf", false },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -85,8 +85,15 @@ TEST(NewBuilds, EveryWriteIsActedOnExactlyOnce)
           { 0, 4500 * Ms }, { { 500 * Ms, 1 } }, { 1 } },
         { "written during a poll that ran 5 s", { 0, 9 * Second, 13 * Second }, { { 2 * Second, 1 } }, { 1 } },
         { "3 s ahead of the clock", { 0, 4010 * Ms, 8020 * Ms, 12030 * Ms }, { { 3 * Second, 0 } }, { 0 } },
+        // A clock put right, or folders copied from another PC: not a build the user just made.
+        { "10 s ahead at the first poll", { 0, 4010 * Ms, 8020 * Ms }, { { 10 * Second, 0 } }, {} },
+        { "a day ahead at the first poll", { 0, 4010 * Ms }, { { 86400 * Second, 0 } }, {} },
+        { "exactly 4 s ahead at the first poll", { 0 }, { { 4 * Second, 0 } }, {} },
+        { "10 s ahead, written after the first poll", { 0, 4010 * Ms, 8020 * Ms }, { { 14 * Second, 1 } }, { 1 } },
         { "ahead of the clock, gone for a poll, back", { 0, 4 * Second, 8 * Second },
-          { { 10 * Second, 0 } }, { 0 }, { 1 } },
+          { { 10 * Second, 0 } }, {}, { 1 } },
+        { "3 s ahead, gone for a poll, back", { 0, 4 * Second, 8 * Second },
+          { { 3 * Second, 0 } }, { 0 }, { 1 } },
         { "rewritten in place", { 0, 4010 * Ms, 8020 * Ms, 12030 * Ms, 16040 * Ms },
           { { -1 * Second, 0 }, { 9 * Second, 3 } }, { 0, 3 } },
         { "rewritten twice between two polls: one act for the last write", { 0, 4010 * Ms, 8020 * Ms },
@@ -106,8 +113,10 @@ TEST(NewBuilds, EveryWriteIsActedOnExactlyOnce)
                 if (w.visibleFrom <= p)
                     current = &w;
             const bool isMissing = std::find(c.missing.begin(), c.missing.end(), p) != c.missing.end();
-            if (current && !isMissing)
+            if (current && !isMissing) {
                 entries.push_back(MakeBuildEntry("C:\\T\\build1.tmp\\a.hex", Instant + current->at, instant));
+                entries.back().previousSearch = p > 0 ? Instant + c.polls[p - 1] : 0;
+            }
             const std::vector<bool> isNew = NewBuilds(seen, entries, instant);
             ASSERT_EQ(entries.size(), isNew.size());
             if (!isNew.empty() && isNew[0])
@@ -130,9 +139,11 @@ TEST(NewBuilds, FlagsEachEntryOfOnePollOnItsOwn)
     // The next poll: only b.hex was rewritten, and it alone is new.
     const uint64_t next = Instant + 4010 * Ms;
     std::vector<BuildEntry> second;
-    for (const BuildEntry& e : first)
+    for (const BuildEntry& e : first) {
         second.push_back(MakeBuildEntry(e.hexPath, e.hexPath.find("b.hex") != std::string::npos ? next - 1 * Second : e.lastWrite,
                                         next));
+        second.back().previousSearch = Instant;
+    }
     EXPECT_EQ((std::vector<bool>{ false, true, false }), NewBuilds(seen, second, next));
 }
 
@@ -154,22 +165,49 @@ TEST(StatusPath, PathsUnderTempLoseTheTempFolderOthersStayWhole)
     }
 }
 
+TEST(EofRecord, TheLastRecordOnALineOfItsOwnEndedByALineEnd)
+{
+    const struct { const char* what; std::string bytes; bool whole; } cases[] = {
+        { "CR LF", ":100000000C945C000C946E000C946E000C946E00CA\r\n:00000001FF\r\n", true },
+        { "LF", ":020000040000FA\n:00000001FF\n", true },
+        { "the record alone", ":00000001FF\r\n", true },
+        { "no line end after it: still being written", ":020000040000FA\r\n:00000001FF", false },
+        { "cut inside it", ":020000040000FA\r\n:0000000", false },
+        { "a data record last", ":00000001FF\r\n:020000040000FA\r\n", false },
+        { "the record inside a longer line", ":0400000000000001FF\r\n", false },
+        { "lower-case checksum, not what avr-objcopy writes", ":00000001ff\r\n", false },
+        { "a blank line after it", ":00000001FF\r\n\r\n", false },
+        { "empty", "", false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.whole, EndsWithEofRecord(c.bytes));
+        // The watcher reads only the last EofRecordTail bytes.
+        const std::string tail = c.bytes.substr(c.bytes.size() > EofRecordTail ? c.bytes.size() - EofRecordTail : 0);
+        EXPECT_EQ(c.whole, EndsWithEofRecord(tail));
+    }
+}
+
 namespace {
 
 // One .hex over time as a writer leaves it: from `at` on (ms from Instant) the file has this size,
-// write time and handle state, or is absent.
+// write time, handle state and ending, or is absent.
 struct FileStep {
     int64_t at;
     uint64_t size;
     int64_t write;
     bool heldOpen;
     bool present = true;
+    bool eof = false;   // ends with the end-of-file record
 };
 
+// A run of polls over one file with a monotonic clock in ms: each poll searches the file's folder
+// (20 ms into a 40 ms search, it sees the file as it is then) unless told not to, and an act is
+// recorded with the file's size at that moment, as a copy would take it. The watcher polls at the
+// given instants and whenever a waiting build asks for a look.
 struct Simulation {
     std::vector<FileStep> steps;
     int64_t nowMs = 0;
-    int waits = 0;
 
     const FileStep* At(int64_t ms) const
     {
@@ -179,30 +217,68 @@ struct Simulation {
                 s = &step;
         return s && s->present ? s : nullptr;
     }
-    uint64_t Now() const { return Instant + nowMs * Ms; }
     BuildProbe Probe()
     {
         return {
-            [this] { return Now(); },
-            [this](uint64_t when) {
-                ++waits;
-                nowMs = std::max<int64_t>(nowMs, int64_t(when - Instant + Ms - 1) / Ms);
-            },
-            [this](const std::string&) -> std::optional<FileLook> {
+            [this] { return uint64_t(nowMs) * Ms; },
+            [this](const std::string&) -> std::optional<HexProof> {
                 const FileStep* s = At(nowMs);
-                if (!s)
+                if (!s || s->heldOpen)
                     return std::nullopt;
-                return FileLook{ s->size, Instant + s->write * Ms, 0, 0 };
+                return HexProof{ s->size, Instant + s->write * Ms, s->eof };
             },
-            [this](const std::string&) { const FileStep* s = At(nowMs); return s && !s->heldOpen; },
         };
+    }
+    struct Run {
+        std::vector<uint64_t> actedSizes;
+        int64_t firstAct = -1;
+        int polls = 0;
+    };
+    Run Poll(const std::vector<int64_t>& timed, int64_t until)
+    {
+        Run run;
+        SeenBuilds seen;
+        const BuildProbe probe = Probe();
+        uint64_t lookAgainAt = 0;
+        size_t nextTimed = 0;
+        int64_t previousSearch = 0;
+        for (int guard = 0; guard < 1000; ++guard) {
+            const int64_t wake = lookAgainAt != 0 && (nextTimed == timed.size() || int64_t(lookAgainAt / Ms) < timed[nextTimed])
+                                     ? int64_t(lookAgainAt / Ms)
+                                     : nextTimed < timed.size() ? timed[nextTimed] : until + 1;
+            if (wake > until)
+                break;
+            if (nextTimed < timed.size() && wake >= timed[nextTimed])
+                ++nextTimed;
+            nowMs = std::max(nowMs, wake);
+            ++run.polls;
+            const int64_t began = nowMs;
+            const uint64_t instant = Instant + began * Ms;
+            std::vector<BuildEntry> entries;
+            if (const FileStep* s = At(began + 20)) {
+                entries.push_back(MakeBuildEntry("C:\\T\\arduino_build_1\\a.ino.hex", Instant + s->write * Ms, instant, s->size));
+                entries.back().searched = instant;
+                entries.back().previousSearch = previousSearch == 0 ? 0 : Instant + previousSearch * Ms;
+            }
+            previousSearch = began == 0 ? 1 : began;
+            nowMs = began + 40;
+            const Completion done = CompleteNewBuilds(seen, entries, instant, uint64_t(began) * Ms, uint64_t(nowMs) * Ms, probe);
+            if (done.act.size() != entries.size())
+                ADD_FAILURE() << "one flag per entry";
+            if (!done.act.empty() && done.act[0]) {
+                run.actedSizes.push_back(At(nowMs)->size);
+                if (run.firstAct < 0)
+                    run.firstAct = nowMs;
+            }
+            lookAgainAt = done.lookAgainAt;
+        }
+        return run;
     }
 };
 
 }  // namespace
 
-// The completeness rule over whole runs of polls: each scan takes 40 ms and sees the file as it is
-// halfway through; an act is recorded with the file's size at that moment, as a copy would take it.
+// The completeness rule over whole runs of polls, timed every 4 s unless a case says otherwise.
 TEST(CompleteNewBuilds, ActsOnceOnTheWholeFileAndNeverOnAPartOfIt)
 {
     auto every = [](int64_t from, int64_t to, int64_t step) {
@@ -214,82 +290,64 @@ TEST(CompleteNewBuilds, ActsOnceOnTheWholeFileAndNeverOnAPartOfIt)
     const struct {
         const char* what;
         std::vector<FileStep> steps;
-        std::vector<int64_t> polls;          // poll instants, ms
+        std::vector<int64_t> polls;          // timed poll instants, ms
         std::vector<uint64_t> actedSizes;
         int64_t notBefore;                   // no act before this, ms
-        int waits;                           // second looks within polls
+        int64_t notAfter;                    // ... nor after this
     } cases[] = {
-        { "whole before the first poll: acted in that poll after one second look",
-          { { -2000, 10, -2000, false } }, { 0, 4040 }, { 10 }, 1040, 1 },
+        { "ends with the record and nobody holds it: at once",
+          { { -500, 10, -500, false, true, true } }, { 0, 4000 }, { 10 }, 40, 40 },
+        { "ends with the record but still held: when the writer lets go",
+          { { -500, 10, -500, true, true, true }, { 300, 10, -500, false, true, true } }, { 0, 4000 }, { 10 }, 300, 600 },
+        { "no record: after a quiet second",
+          { { -2000, 10, -2000, false } }, { 0, 4000 }, { 10 }, 1040, 1200 },
         { "old at the first poll: never new, never looked at again",
-          { { -10000, 10, -10000, false } }, { 0, 4040 }, {}, 0, 0 },
-        { "grows for 2 s with the writer holding it open, polled every 4 s",
+          { { -10000, 10, -10000, false, true, true } }, { 0, 4000 }, {}, 0, 0 },
+        { "grows for 2 s, held open, the record comes last",
           { { 0, 100, 0, true }, { 500, 200, 500, true }, { 1000, 300, 1000, true }, { 1500, 400, 1500, true },
-            { 2000, 500, 2000, true }, { 2050, 500, 2000, false } },
-          { 200, 5300 }, { 500 }, 3050, 2 },   // the second poll's scan finds it changed again
-        { "grows for 2 s in writes 0.4 s apart, closed in between, polled every 250 ms",
+            { 2000, 500, 2000, true, true, true }, { 2050, 500, 2000, false, true, true } },
+          { 200, 4200 }, { 500 }, 2050, 2200 },
+        { "grows for 2 s in writes 0.4 s apart, closed in between, the record comes last",
           { { 0, 100, 0, false }, { 400, 200, 400, false }, { 800, 300, 800, false }, { 1200, 400, 1200, false },
-            { 1600, 500, 1600, false }, { 2000, 600, 2000, false } },
-          every(100, 6000, 250), { 600 }, 3000, -1 },
+            { 1600, 500, 1600, false }, { 2000, 600, 2000, false, true, true } },
+          every(100, 6000, 250), { 600 }, 2000, 2300 },
+        { "grows without a record, 0.4 s apart: a quiet second after the last write",
+          { { 0, 100, 0, false }, { 400, 200, 400, false }, { 800, 300, 800, false }, { 1200, 400, 1200, false } },
+          every(100, 6000, 250), { 400 }, 2200, 2700 },
         { "quiet for 1.5 s while still held open: waits until the writer lets go",
           { { 0, 100, 0, true }, { 300, 200, 300, true }, { 3000, 200, 300, false } },
-          every(100, 6000, 250), { 200 }, 3000, -1 },
-        { "changed between the two looks of one poll: whole at the next poll, without a wait there",
-          { { -100, 100, -100, false }, { 600, 200, 600, false } }, { 0, 4040 }, { 200 }, 4040, 1 },
+          every(100, 6000, 250), { 200 }, 3000, 3400 },
         { "replaced by a shorter build before it was whole: the later one alone",
-          { { 0, 900, 0, true }, { 700, 300, 700, false } }, { 100, 4200 }, { 300 }, 1700, 1 },
-        { "gone for a poll while waiting, back unchanged",
-          { { 0, 100, 0, true }, { 1500, 0, 0, false, false }, { 5000, 100, 0, false } },
-          { 100, 4200, 8300 }, { 100 }, 5000, 1 },
+          { { 0, 900, 0, true }, { 700, 300, 700, false, true, true } }, { 100, 4200 }, { 300 }, 700, 1200 },
+        { "gone while waiting, back unchanged at the next timed poll",
+          { { 0, 100, 0, true }, { 500, 0, 0, false, false }, { 5000, 100, 0, false } },
+          { 100, 4200, 8300 }, { 100 }, 8300, 9400 },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Simulation sim{ c.steps };
-        SeenBuilds seen;
-        const BuildProbe probe = sim.Probe();
-        std::vector<uint64_t> actedSizes;
-        int64_t firstAct = -1;
-        for (int64_t poll : c.polls) {
-            sim.nowMs = std::max(sim.nowMs, poll);
-            const int64_t began = sim.nowMs;
-            std::vector<BuildEntry> entries;
-            if (const FileStep* s = sim.At(began + 20))
-                entries.push_back(MakeBuildEntry("C:\\T\\arduino_build_1\\a.ino.hex", Instant + s->write * Ms,
-                                                 Instant + began * Ms, s->size));
-            sim.nowMs = began + 40;
-            const std::vector<bool> act = CompleteNewBuilds(seen, entries, Instant + began * Ms, Instant + began * Ms,
-                                                            sim.Now(), probe);
-            ASSERT_EQ(entries.size(), act.size());
-            if (!act.empty() && act[0]) {
-                actedSizes.push_back(sim.At(sim.nowMs)->size);
-                if (firstAct < 0)
-                    firstAct = sim.nowMs;
-            }
+        const Simulation::Run run = sim.Poll(c.polls, 12000);
+        EXPECT_EQ(c.actedSizes, run.actedSizes);
+        if (run.firstAct >= 0) {
+            EXPECT_GE(run.firstAct, c.notBefore);
+            EXPECT_LE(run.firstAct, c.notAfter);
         }
-        EXPECT_EQ(c.actedSizes, actedSizes);
-        if (firstAct >= 0) {
-            EXPECT_GE(firstAct, c.notBefore);
-        }
-        if (c.waits >= 0) {
-            EXPECT_EQ(c.waits, sim.waits);
-        }
+        EXPECT_LT(run.polls, 200);   // a waiting build is looked at now and then, not in a spin
     }
 }
 
-TEST(CompleteNewBuilds, OneSecondLookServesEveryNewBuildOfAPoll)
+TEST(CompleteNewBuilds, EntriesKeptFromEarlierSearchesAreNotLookedAt)
 {
-    Simulation sim{ { { -1000, 10, -1000, false } } };
     SeenBuilds seen;
-    std::vector<BuildEntry> entries;
-    for (const char* path : { "C:\\T\\build1.tmp\\a.cpp.hex", "C:\\T\\arduino-sketch-AB\\b.ino.hex",
-                              "C:\\L\\arduino\\sketches\\CD\\c.ino.hex" })
-        entries.push_back(MakeBuildEntry(path, Instant - 1000 * Ms, Instant, 10));
-    sim.nowMs = 40;
-    EXPECT_EQ((std::vector<bool>{ true, true, true }),
-              CompleteNewBuilds(seen, entries, Instant, Instant, sim.Now(), sim.Probe()));
-    EXPECT_EQ(1, sim.waits);
-    EXPECT_EQ(1040, sim.nowMs);
-    EXPECT_TRUE(seen.waiting.empty());
+    int opened = 0;
+    const BuildProbe probe{ [] { return uint64_t(0); },
+                            [&](const std::string&) -> std::optional<HexProof> { ++opened; return std::nullopt; } };
+    BuildEntry e = MakeBuildEntry("C:\\T\\build1.tmp\\a.cpp.hex", Instant - 1 * Second, Instant, 10);
+    e.searched = Instant - 4 * Second;   // listed by an earlier poll, not searched by this one
+    const Completion done = CompleteNewBuilds(seen, { e }, Instant, 0, 40 * Ms, probe);
+    EXPECT_EQ(std::vector<bool>{ false }, done.act);
+    EXPECT_EQ(0, opened);
+    EXPECT_EQ(0u, done.lookAgainAt);
 }
 
 TEST(LookAtBuild, QuietOnlyAfterASecondBetweenTheEndOfOneLookAndTheStartOfTheNext)

@@ -78,3 +78,59 @@ uint64_t NowFileTime()
     GetSystemTimeAsFileTime(&t);
     return (uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime;
 }
+
+namespace {
+
+std::string UnixPathOf(const std::string& windowsPath)
+{
+    using UnixName = char*(CDECL*)(const wchar_t*);
+    const auto convert = reinterpret_cast<UnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    char* name = convert ? convert(Widen(windowsPath).c_str()) : nullptr;
+    if (!name)
+        return {};
+    std::string path = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return path;
+}
+
+std::wstring DosPathOf(const char* unixPath)
+{
+    using DosName = wchar_t*(CDECL*)(const char*);
+    const auto convert = reinterpret_cast<DosName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_dos_file_name")));
+    wchar_t* name = convert ? convert(unixPath) : nullptr;
+    if (!name)
+        return {};
+    std::wstring path = name;
+    HeapFree(GetProcessHeap(), 0, name);
+    return path;
+}
+
+}  // namespace
+
+bool MakeUnixSymlink(const std::string& target, const std::string& link)
+{
+    std::string unixLink = UnixPathOf(link);
+    while (!unixLink.empty() && unixLink.back() == '/')
+        unixLink.pop_back();
+    const std::string unixTarget = UnixPathOf(target);
+    if (unixLink.empty() || unixTarget.empty())
+        return false;
+    // A Unix program started from here gives no process to wait for: look for the link instead.
+    std::wstring line = L"\"" + DosPathOf("/bin/ln") + L"\" -s \"" + Widen(unixTarget) + L"\" \"" + Widen(unixLink) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
+        return false;
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
+    std::string windowsLink = link;
+    while (!windowsLink.empty() && windowsLink.back() == '\\')
+        windowsLink.pop_back();
+    for (int i = 0; i < 500; ++i, Sleep(10))
+        if (GetFileAttributesW(Widen(windowsLink).c_str()) != INVALID_FILE_ATTRIBUTES)
+            return true;
+    return false;
+}

@@ -24,3 +24,8 @@ struct ScratchFolder {
     explicit ScratchFolder(const std::string& tag) : path(MakeScratchFolder(tag)) {}
     ~ScratchFolder() { RemoveTree(path); }
 };
+
+// Makes link a symbolic link to target on the Unix side, where Wine shows a link to a folder as a
+// reparse point, as Windows shows a junction. Wine's own CreateSymbolicLinkW makes nothing. False
+// when the link did not appear within a few seconds.
+bool MakeUnixSymlink(const std::string& target, const std::string& link);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 
 #include "Fixture.h"
 #include "watcher/BuildScan.h"
@@ -46,7 +47,7 @@ TEST(ScanBuilds, ListsEveryPlainHexOfEveryBuildFolderYoungestFirst)
     MakeHex(t + "other.tmp\\Nope.hex", now);                                 // not a build folder
     MakeHex(t + "Loose.hex", now);
 
-    const std::vector<BuildEntry> entries = ScanBuilds(t, now);
+    const std::vector<BuildEntry> entries = ScanBuilds(BuildRoots{ t }, now);
     ASSERT_EQ(3u, entries.size());
     EXPECT_EQ(t + "build1.tmp\\Other.cpp.hex", entries[0].hexPath);
     EXPECT_EQ(t + "build2.tmp\\X.HEX", entries[1].hexPath);
@@ -66,10 +67,10 @@ TEST(ScanBuilds, ListsEveryPlainHexOfEveryBuildFolderYoungestFirst)
 TEST(ScanBuilds, MissingOrEmptyTempGivesNothing)
 {
     ScratchFolder temp("scan-empty");
-    EXPECT_TRUE(ScanBuilds(temp.path, NowFileTime()).empty());
-    EXPECT_TRUE(ScanBuilds(temp.path + "does-not-exist\\", NowFileTime()).empty());
+    EXPECT_TRUE(ScanBuilds(BuildRoots{ temp.path }, NowFileTime()).empty());
+    EXPECT_TRUE(ScanBuilds(BuildRoots{ temp.path + "does-not-exist\\" }, NowFileTime()).empty());
     CreateDirectoryW(Widen(temp.path + "build9.tmp").c_str(), nullptr);
-    EXPECT_TRUE(ScanBuilds(temp.path, NowFileTime()).empty());
+    EXPECT_TRUE(ScanBuilds(BuildRoots{ temp.path }, NowFileTime()).empty());
 }
 
 // One build of each IDE of today, in a TEMP and a local application-data folder of their own, plus a
@@ -108,7 +109,7 @@ TEST(ScanBuilds, ListsTheBuildsOfEveryIdeTogetherYoungestFirst)
     MakeHex(local + "arduino\\sketches\\stray.hex", now);
     WriteFileBytes(temp + "arduino_build_777", "a plain file");
 
-    const std::vector<BuildEntry> entries = ScanBuilds(BuildRoots{ temp, local, buildPath }, now);
+    const std::vector<BuildEntry> entries = ScanBuilds(BuildRoots{ temp, local, { buildPath } }, now);
     ASSERT_EQ(std::size(rows), entries.size());
     for (size_t i = 0; i < entries.size(); ++i) {
         const auto& r = rows[std::size(rows) - 1 - i];   // youngest first: the table backwards
@@ -122,8 +123,69 @@ TEST(ScanBuilds, ListsTheBuildsOfEveryIdeTogetherYoungestFirst)
 
     // build.path pointing at a folder the TEMP search finds anyway: its build is listed once.
     const std::vector<BuildEntry> again =
-        ScanBuilds(BuildRoots{ temp, local, temp + "ARDUINO_BUILD_123456\\" }, now);
+        ScanBuilds(BuildRoots{ temp, local, { temp + "ARDUINO_BUILD_123456\\" } }, now);
     EXPECT_EQ(std::size(rows) - 1, again.size());
-    // The old call sees TEMP alone.
-    EXPECT_EQ(5u, ScanBuilds(temp, now).size());
+    // TEMP alone.
+    EXPECT_EQ(5u, ScanBuilds(BuildRoots{ temp }, now).size());
+}
+
+// Names and links that anyone who may write into TEMP can make: none of them leads the scan out of its
+// folders or passes for a build.
+TEST(ScanBuilds, PassesOverLinksAndNamesThatOnlyLookLikeHexFiles)
+{
+    ScratchFolder scratch("scan-links");
+    const std::string temp = scratch.path + "Temp\\";
+    const std::string elsewhere = scratch.path + "Elsewhere\\";
+    MakeFolder(temp);
+    MakeFolder(elsewhere);
+    const uint64_t now = NowFileTime();
+    MakeHex(elsewhere + "Outside.cpp.hex", now);
+    MakeFolder(temp + "build1.tmp");
+    MakeHex(temp + "build1.tmp\\Blink.cpp.hex", now);
+    WriteFileBytes(temp + "build1.tmp\\x.hexdump", ":00000001FF\r\n");   // its 8.3 name may end in .HEX
+    WriteFileBytes(temp + "build1.tmp\\Blink.cpp.hex.part", ":00000001FF\r\n");
+
+    // A folder link that looks like a build folder, and the sketches root below TEMP made a link:
+    // nothing under either is searched. (Wine shows a file link as a plain file, so only folder links
+    // can be shown here.)
+    ASSERT_TRUE(MakeUnixSymlink(elsewhere, temp + "build2.tmp"));
+    ASSERT_TRUE(MakeUnixSymlink(elsewhere, temp + "arduino"));
+    MakeFolder(elsewhere + "sketches");
+    MakeFolder(elsewhere + "sketches\\ABCD");
+    MakeHex(elsewhere + "sketches\\ABCD\\Deep.ino.hex", now);
+    // The links lead somewhere: named as build folders themselves, what lies beyond them is found.
+    ASSERT_EQ(2u, ScanBuilds(BuildRoots{ "", "", { temp + "arduino\\sketches\\ABCD\\", elsewhere } }, now).size());
+
+    const std::vector<BuildEntry> entries = ScanBuilds(BuildRoots{ temp }, now);
+    ASSERT_EQ(1u, entries.size());
+    EXPECT_EQ(temp + "build1.tmp\\Blink.cpp.hex", entries[0].hexPath);
+    // A build.path that is a link is not followed either.
+    EXPECT_TRUE(ScanBuilds(BuildRoots{ "", "", { temp + "build2.tmp\\" } }, now).empty());
+}
+
+// One folder under two spellings: the short 8.3 form that TEMP often has, and the long form of a
+// build.path. By text they differ; by file identity they are one, and listed once.
+TEST(ScanBuilds, OneFolderUnderTwoSpellingsIsListedOnce)
+{
+    ScratchFolder scratch("scan-spellings");
+    const std::string longTemp = scratch.path + "Temporary Files Folder\\";
+    MakeFolder(longTemp);
+    const std::string shortTemp = ShortPathOf(longTemp);
+    ASSERT_FALSE(shortTemp.empty());
+    ASSERT_NE(longTemp, shortTemp);
+    const uint64_t now = NowFileTime();
+    MakeFolder(longTemp + "arduino_build_42");
+    MakeHex(longTemp + "arduino_build_42\\Blink.ino.hex", now);
+    MakeHex(longTemp + "Loose.ino.hex", now);
+
+    const struct { const char* what; BuildRoots roots; size_t listed; } cases[] = {
+        { "build.path is TEMP's build folder in the long form", { shortTemp, "", { longTemp + "arduino_build_42\\" } }, 1 },
+        { "build.path is TEMP itself in the long form: its own .hex only", { shortTemp, "", { longTemp } }, 2 },
+        { "the same build.path twice, short and long", { "", "", { ShortPathOf(longTemp + "arduino_build_42\\"),
+                                                                 longTemp + "arduino_build_42\\" } }, 1 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.listed, ScanBuilds(c.roots, now).size());
+    }
 }

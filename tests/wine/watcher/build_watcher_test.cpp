@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "FakeSimulatorLog.h"
 #include "Fixture.h"
@@ -12,20 +13,31 @@ namespace {
 
 constexpr uint64_t Second = 10'000'000;
 
-// A hidden window with the status control the watcher writes to.
+// A hidden window of this thread that the watcher posts its status messages to.
 struct TestWindow {
     HWND window = CreateWindowExW(0, L"STATIC", L"main", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr,
                                   nullptr, nullptr);
-    HWND status = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_MULTILINE, 0, 0, 380, 280, window,
-                                  reinterpret_cast<HMENU>(IdStatusText), nullptr, nullptr);
     ~TestWindow() { DestroyWindow(window); }
-    std::string Status() const
+    // The status text as the main window would show it after the messages posted so far.
+    std::string Status() const { return ReadStatusText(); }
+    // How many status messages were posted since the last call.
+    int TakeStatusMessages() const
     {
-        std::wstring text(GetWindowTextLengthW(status) + 1, L'\0');
-        text.resize(GetWindowTextW(status, text.data(), int(text.size())));
-        return Narrow(text);
+        int n = 0;
+        MSG msg;
+        while (PeekMessageW(&msg, window, StatusTextMessage, StatusTextMessage, PM_REMOVE))
+            ++n;
+        return n;
     }
 };
+
+bool WaitUntil(const std::function<bool()>& condition)
+{
+    for (DWORD deadline = GetTickCount() + 10000; GetTickCount() < deadline; Sleep(20))
+        if (condition())
+            return true;
+    return condition();
+}
 
 struct WatcherRun : ::testing::Test {
     ScratchFolder scratch{ "watch" };
@@ -72,7 +84,7 @@ TEST_F(WatcherRun, ANewBuildStartsTheSimulatorOnceAndAnOldOneNever)
     Build("build7034.tmp", "Blink.cpp.hex", now - 2 * Second);
     Build("build6190.tmp", "Game.cpp.hex", now - 125 * 60 * Second);
 
-    PollBuilds(main.window, temp, now, state);
+    PollBuilds(main.window, BuildRoots{ temp }, now, state);
     const std::string elf = temp + "build7034.tmp\\Blink.cpp.elf";
     EXPECT_EQ(std::vector<std::string>{ elf }, Started());   // unquoted, space and all
     EXPECT_EQ(elf, ReadLastElfPath());
@@ -81,11 +93,14 @@ TEST_F(WatcherRun, ANewBuildStartsTheSimulatorOnceAndAnOldOneNever)
               "2. \"build6190.tmp\\Game.cpp.hex\"\r\nLast modified 2 hours 5 minutes ago\r\n\r\n",
               main.Status());
 
-    // The next polls see the same builds: no second start, and an unchanged text is not written again.
-    SetWindowTextW(main.status, L"untouched");
-    PollBuilds(main.window, temp, now + 4010 * Second / 1000, state);
-    EXPECT_EQ("untouched", main.Status());
-    PollBuilds(main.window, temp, now + 60 * Second, state);   // ages cross a minute: text rewritten
+    EXPECT_EQ(1, main.TakeStatusMessages());
+
+    // The next polls see the same builds: no second start, and an unchanged text is not handed over
+    // again.
+    PollBuilds(main.window, BuildRoots{ temp }, now + 4010 * Second / 1000, state);
+    EXPECT_EQ(0, main.TakeStatusMessages());
+    PollBuilds(main.window, BuildRoots{ temp }, now + 60 * Second, state);   // ages cross a minute: text rewritten
+    EXPECT_EQ(1, main.TakeStatusMessages());
     EXPECT_NE(std::string::npos, main.Status().find("Last modified 1 minute ago"));
     EXPECT_EQ(std::vector<std::string>{ elf }, Started());
 }
@@ -94,8 +109,8 @@ TEST_F(WatcherRun, AnOldBuildIsListedAndBecomesLastElfPathButIsNeverStarted)
 {
     const uint64_t now = NowFileTime();
     Build("build1.tmp", "Old.cpp.hex", now - 5 * Second);
-    PollBuilds(main.window, temp, now, state);
-    PollBuilds(main.window, temp, now + 4 * Second, state);
+    PollBuilds(main.window, BuildRoots{ temp }, now, state);
+    PollBuilds(main.window, BuildRoots{ temp }, now + 4 * Second, state);
     EXPECT_TRUE(Started().empty());
     EXPECT_EQ(temp + "build1.tmp\\Old.cpp.elf", ReadLastElfPath());
     EXPECT_NE(std::string::npos, main.Status().find("1. \"build1.tmp\\Old.cpp.hex\""));
@@ -110,7 +125,7 @@ TEST_F(WatcherRun, WithCopyHexTheCopyIsMadeBeforeTheStartAndTheOldCopyDeleted)
     const uint64_t now = NowFileTime();
     Build("build7034.tmp", "Blink.cpp.hex", now - 1 * Second, ":020000040000FA\r\n:00000001FF\r\n");
 
-    PollBuilds(main.window, temp, now, state);
+    PollBuilds(main.window, BuildRoots{ temp }, now, state);
     EXPECT_EQ(std::vector<std::string>{ temp + "build7034.tmp\\Blink.cpp.elf\tpresent" }, Started());
     EXPECT_EQ(":020000040000FA\r\n:00000001FF\r\n", ReadFileBytes(home + "Blink.HEX"));
     EXPECT_FALSE(PathExists(home + "Blink.cpp.hex"));
@@ -123,11 +138,11 @@ TEST_F(WatcherRun, TwoNewBuildsInOnePollAreBothStartedAndTheLaterIsLast)
     Build("build1.tmp", "One.cpp.hex", now - 1 * Second);
     Build("build2.tmp", "Two.cpp.hex", now - 3 * Second);
 
-    PollBuilds(main.window, temp, now, state);
+    PollBuilds(main.window, BuildRoots{ temp }, now, state);
     EXPECT_EQ((std::vector<std::string>{ temp + "build1.tmp\\One.cpp.elf", temp + "build2.tmp\\Two.cpp.elf" }),
               Started());
     // Both are of minute 0, so the scan's order decides which one is "later".
-    const std::vector<BuildEntry> order = ScanBuilds(temp, now);
+    const std::vector<BuildEntry> order = ScanBuilds(BuildRoots{ temp }, now);
     ASSERT_EQ(2u, order.size());
     EXPECT_EQ(order[1].elfPath, ReadLastElfPath());
 }
@@ -135,17 +150,19 @@ TEST_F(WatcherRun, TwoNewBuildsInOnePollAreBothStartedAndTheLaterIsLast)
 TEST_F(WatcherRun, ABuildWrittenAfterTheSearchIsStartedByTheNextPoll)
 {
     const uint64_t now = NowFileTime();
-    PollBuilds(main.window, temp, now, state);
+    PollBuilds(main.window, BuildRoots{ temp }, now, state);
     // Written 50 ms after the first poll's instant: 4.06 s old when the next poll comes.
     Build("build1.tmp", "Late.cpp.hex", now + 50 * Second / 1000);
-    PollBuilds(main.window, temp, now + 4110 * Second / 1000, state);
-    PollBuilds(main.window, temp, now + 8220 * Second / 1000, state);
+    PollBuilds(main.window, BuildRoots{ temp }, now + 4110 * Second / 1000, state);
+    PollBuilds(main.window, BuildRoots{ temp }, now + 8220 * Second / 1000, state);
     EXPECT_EQ(std::vector<std::string>{ temp + "build1.tmp\\Late.cpp.elf" }, Started());
 }
 
-TEST(BuildWatcherThread, PollsOnItsOwnAndShowsTheHeader)
+TEST(BuildWatcherThread, ShowsTheHeaderAndStartsANewBuildOnItsOwn)
 {
     ScratchFolder temp("watch-thread");
+    const std::string log = temp.path + "simulator.log";
+    UseSimulatorLog(log);
     SetEnvironmentVariableW(L"TEMP", Widen(temp.path).c_str());
     InitFolders();
     TestWindow main;
@@ -153,16 +170,19 @@ TEST(BuildWatcherThread, PollsOnItsOwnAndShowsTheHeader)
     UniqueHandle thread(CreateThread(nullptr, 1 << 20, BuildWatcher, main.window, STACK_SIZE_PARAM_IS_A_RESERVATION,
                                      &id));
     ASSERT_TRUE(thread);
-    // The watcher sets the text from its own thread; this thread must pump for it to land.
     const std::string header = "Temp folder is \"" + temp.path + "\"\r\n\r\n";
-    for (DWORD deadline = GetTickCount() + 10000; main.Status() != header && GetTickCount() < deadline;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&msg);
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
-    }
-    EXPECT_EQ(header, main.Status());
-    // The thread is never stopped: it polls an empty folder until the test program ends.
+    EXPECT_TRUE(WaitUntil([&] { return main.Status() == header; }));
+    EXPECT_GE(main.TakeStatusMessages(), 1);
+
+    // A build written while the watcher sleeps: it wakes, lists it and starts the simulator once.
+    CreateDirectoryW(Widen(temp.path + "arduino_build_1").c_str(), nullptr);
+    WriteFileBytes(temp.path + "arduino_build_1\\Blink.ino.hex", ":020000040000FA\r\n:00000001FF\r\n");
+    EXPECT_TRUE(WaitUntil([&] { return LogLines(log).size() == 1; }));
+    EXPECT_TRUE(WaitUntil([&] { return main.Status().find("1. \"arduino_build_1\\Blink.ino.hex\"") != std::string::npos; }));
+    WaitForSimulators();
+    EXPECT_EQ(std::vector<std::string>{ temp.path + "arduino_build_1\\Blink.ino.elf" }, LogLines(log));
+    // The thread is never stopped: it watches an empty folder until the test program ends.
+    RemoveTree(temp.path + "arduino_build_1");
 }
 
 TEST_F(WatcherRun, NewBuildsOfIde18AndOfIde2xStartTheSimulatorOnceAndAreCopied)
@@ -238,17 +258,18 @@ struct SlowWriter {
 
 }  // namespace
 
-// The .hex grows over 2 s in six writes; the watcher polls far more often than every 4 s, which
-// gives it every chance to act too early. It must act once, after the last write, on the whole file.
-// Three builds are written side by side: one writer holds its handle through pauses under the quiet
-// second, one opens and closes the file for each such write, and one holds its handle through a
-// pause of 1.5 s, longer than the quiet second, so only the open handle tells it is not done.
+// The .hex grows in six writes, the end-of-file record coming with the last; the watcher polls far
+// more often than every 4 s, which gives it every chance to act too early. It must act once, after
+// the last write, on the whole file. Three builds are written side by side: one writer holds its
+// handle through pauses well under the quiet second, one opens and closes the file for each part, as
+// several writers in turn would, and one holds its handle through a pause of 1.5 s, longer than the
+// quiet second, so only the open handle tells it is not done.
 TEST_F(WatcherRun, AHexStillBeingWrittenIsActedOnOnceWhenWhole)
 {
     WriteCopyHex(1);
     const char* sketches[] = { "Held", "Closed", "Paused" };
-    SlowWriter writers[] = { { temp + "arduino_build_1\\Held.ino.hex", {}, 400, true },
-                             { temp + "arduino_build_2\\Closed.ino.hex", {}, 400, false },
+    SlowWriter writers[] = { { temp + "arduino_build_1\\Held.ino.hex", {}, 250, true },
+                             { temp + "arduino_build_2\\Closed.ino.hex", {}, 250, false },
                              { temp + "arduino_build_3\\Paused.ino.hex", {}, 1500, true } };
     std::string whole;
     for (int i = 0; i < 6; ++i)
@@ -270,7 +291,7 @@ TEST_F(WatcherRun, AHexStillBeingWrittenIsActedOnOnceWhenWhole)
     for (DWORD end = GetTickCount() + 8000; GetTickCount() < end && !pollAfterTheActs;) {
         const bool actedAlready =
             PathExists(home + "Held.HEX") && PathExists(home + "Closed.HEX") && PathExists(home + "Paused.HEX");
-        PollBuilds(main.window, temp, NowFileTime(), state);
+        PollBuilds(main.window, BuildRoots{ temp }, NowFileTime(), state);
         for (int k = 0; k < 3; ++k)
             if (!writers[k].Done() && PathExists(home + sketches[k] + ".HEX"))
                 ++actedBeforeTheEnd[k];

@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+
+#include "watcher/BuildListing.h"
+
+namespace {
+
+constexpr uint64_t Instant = 134'098'992'000'000'000ULL;
+constexpr uint64_t Second = 10'000'000;
+
+const WatchedRoot Temp{ "C:\\T\\", BuildFolderNames::TempBuilds, "C:\\T\\" };
+const WatchedRoot Sketches{ "C:\\L\\arduino\\sketches\\", BuildFolderNames::Any, "C:\\L\\" };
+const WatchedRoot BuildPath{ "D:\\B\\", BuildFolderNames::Itself, "" };
+
+}  // namespace
+
+// What the listing hands a poll that searched nothing: the builds of the last searches, aged anew,
+// each with the instants the new-build rule needs.
+TEST(BuildListing, KeepsWhatTheSearchesFoundAndAgesItAtEachPoll)
+{
+    BuildListing listing;
+    SetRoots(listing, { Temp, BuildPath }, 0);
+    EXPECT_EQ((std::vector<std::string>{ "C:\\T\\build1.tmp\\", "C:\\T\\arduino_build_2\\" }),
+              RecordRootListing(listing, 0, { "build1.tmp", "arduino_build_2" }, Instant));
+    EXPECT_EQ(std::vector<std::string>{ "D:\\B\\" }, RecordRootListing(listing, 1, { "" }, Instant));
+    RecordFolderSearch(listing, "C:\\T\\build1.tmp\\", { { "a.cpp.hex", Instant - 61 * Second, 10 } }, Instant);
+    RecordFolderSearch(listing, "D:\\B\\", { { "b.ino.hex", Instant - 2 * Second, 20 } }, Instant);
+    RecordFolderSearch(listing, "C:\\T\\unlisted\\", { { "x.hex", Instant, 1 } }, Instant);   // ignored
+
+    const std::vector<BuildEntry> later = ListedBuilds(listing, Instant + 55 * Second);
+    ASSERT_EQ(2u, later.size());
+    EXPECT_EQ("D:\\B\\b.ino.hex", later[0].hexPath);
+    EXPECT_EQ(0, later[0].ageMinutes);
+    EXPECT_EQ(57, later[0].ageSeconds);
+    EXPECT_EQ(20u, later[0].size);
+    EXPECT_EQ("C:\\T\\build1.tmp\\a.cpp.hex", later[1].hexPath);
+    EXPECT_EQ("C:\\T\\build1.tmp\\a.cpp.elf", later[1].elfPath);
+    EXPECT_EQ(1, later[1].ageMinutes);
+    EXPECT_EQ(56, later[1].ageSeconds);
+    for (const BuildEntry& e : later) {
+        EXPECT_EQ(Instant, e.searched);
+        EXPECT_EQ(0u, e.previousSearch);   // found at the first listing: no search before
+    }
+
+    // The root listed again without build1.tmp: its builds go; a new folder wants its first search,
+    // and counts its builds from the listing before, which did not show it.
+    EXPECT_EQ(std::vector<std::string>{ "C:\\T\\build3.tmp\\" },
+              RecordRootListing(listing, 0, { "arduino_build_2", "build3.tmp" }, Instant + 8 * Second));
+    RecordFolderSearch(listing, "C:\\T\\build3.tmp\\", { { "c.cpp.hex", Instant + 7 * Second, 5 } }, Instant + 8 * Second);
+    RecordFolderSearch(listing, "D:\\B\\", { { "b.ino.hex", Instant - 2 * Second, 20 } }, Instant + 8 * Second);
+    const std::vector<BuildEntry> after = ListedBuilds(listing, Instant + 8 * Second);
+    ASSERT_EQ(2u, after.size());
+    for (const BuildEntry& e : after) {
+        SCOPED_TRACE(e.hexPath);
+        EXPECT_EQ(Instant + 8 * Second, e.searched);
+        EXPECT_EQ(Instant, e.previousSearch);
+    }
+    EXPECT_EQ(0u, listing.folders.count("C:\\T\\build1.tmp\\"));
+
+    // A root that cannot be searched any more holds nothing.
+    ForgetRoot(listing, 1, Instant + 12 * Second);
+    EXPECT_EQ(1u, ListedBuilds(listing, Instant + 12 * Second).size());
+}
+
+TEST(BuildListing, NewRootsCountFromThePollBeforeAndRootsThatGoTakeTheirFolders)
+{
+    BuildListing listing;
+    SetRoots(listing, { Temp, BuildPath }, 0);
+    RecordRootListing(listing, 0, { "build1.tmp" }, Instant);
+    RecordRootListing(listing, 1, { "" }, Instant);
+    RecordFolderSearch(listing, "D:\\B\\", { { "b.hex", Instant, 1 } }, Instant);
+
+    // build.path moved: the old folder goes, TEMP keeps what it had, the new one counts as listed
+    // (empty) at the poll before, so a build written into it since then is new.
+    const WatchedRoot moved{ "E:\\Builds\\", BuildFolderNames::Itself, "" };
+    SetRoots(listing, { Temp, moved }, Instant + 4 * Second);
+    ASSERT_EQ(2u, listing.roots.size());
+    EXPECT_EQ(Instant, listing.roots[0].listedAt);
+    EXPECT_EQ(std::vector<std::string>{ "C:\\T\\build1.tmp\\" }, listing.roots[0].folders);
+    EXPECT_EQ(Instant + 4 * Second, listing.roots[1].listedAt);
+    EXPECT_EQ(0u, listing.folders.count("D:\\B\\"));
+    RecordRootListing(listing, 1, { "" }, Instant + 8 * Second);
+    RecordFolderSearch(listing, "E:\\Builds\\", { { "c.hex", Instant + 6 * Second, 1 } }, Instant + 8 * Second);
+    const std::vector<BuildEntry> entries = ListedBuilds(listing, Instant + 8 * Second);
+    ASSERT_EQ(1u, entries.size());
+    EXPECT_EQ(Instant + 4 * Second, entries[0].previousSearch);
+}
+
+TEST(BuildListing, AChangeCostsTheSearchOfTheFolderItNames)
+{
+    const struct {
+        const char* what;
+        WatchedRoot root;
+        const char* name;
+        ChangeScope::Kind kind;
+        const char* folder;
+    } cases[] = {
+        { "a .hex in a build folder", Temp, "arduino_build_1\\Blink.ino.hex", ChangeScope::Folder,
+          "C:\\T\\arduino_build_1\\" },
+        { "in any case", Temp, "BUILD1.TMP\\BLINK.CPP.HEX", ChangeScope::Folder, "C:\\T\\BUILD1.TMP\\" },
+        { "the IDE's object files", Temp, "arduino_build_1\\sketch\\Blink.ino.cpp.o", ChangeScope::Nothing, "" },
+        { "the .elf beside the .hex", Temp, "arduino_build_1\\Blink.ino.elf", ChangeScope::Nothing, "" },
+        { "a build folder made or removed", Temp, "arduino_build_9", ChangeScope::Root, "" },
+        { "another program's temporary file", Temp, "chrome_12345.tmp", ChangeScope::Nothing, "" },
+        { "inside another program's folder", Temp, "Outlook\\x.hex", ChangeScope::Nothing, "" },
+        { "a short name that may stand for a build folder", Temp, "ARDUIN~1\\BLINKI~1.HEX", ChangeScope::Root, "" },
+        { "a short name of a file in a build folder", Temp, "build1.tmp\\BLINKC~1.HEX", ChangeScope::Folder,
+          "C:\\T\\build1.tmp\\" },
+        { "any folder of the sketches root", Sketches, "0123ABCD\\Game.ino.hex", ChangeScope::Folder,
+          "C:\\L\\arduino\\sketches\\0123ABCD\\" },
+        { "build.path: a .hex directly in it", BuildPath, "Game.ino.hex", ChangeScope::Folder, "D:\\B\\" },
+        { "build.path: deeper", BuildPath, "core\\x.hex", ChangeScope::Nothing, "" },
+        { "build.path: the bootloader image", BuildPath, "Game.ino.with_bootloader.hex", ChangeScope::Nothing, "" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const ChangeScope scope = ScopeOfChange(c.root, c.name);
+        EXPECT_EQ(c.kind, scope.kind);
+        EXPECT_EQ(c.folder, scope.folder);
+    }
+}

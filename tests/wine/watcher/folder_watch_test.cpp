@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "Fixture.h"
+#include "watcher/FolderWatch.h"
+
+namespace {
+
+void MakeFolder(const std::string& path) { CreateDirectoryW(Widen(path).c_str(), nullptr); }
+
+// Everything the watch reports until it has reported what pred looks for, or the time has passed.
+template <typename Pred>
+FolderChanges WaitForChanges(FolderWatch& watch, Pred pred, DWORD milliseconds = 10000)
+{
+    FolderChanges all;
+    for (DWORD end = GetTickCount() + milliseconds; GetTickCount() < end && !pred(all);) {
+        WaitForSingleObject(watch.event.get(), 200);
+        const FolderChanges c = TakeChanges(watch);
+        all.overflow |= c.overflow;
+        all.rearm |= c.rearm;
+        all.names.insert(all.names.end(), c.names.begin(), c.names.end());
+    }
+    return all;
+}
+
+bool Has(const FolderChanges& c, const std::string& name)
+{
+    return std::any_of(c.names.begin(), c.names.end(), [&](const std::string& n) { return SameIgnoringCase(n, name); });
+}
+
+}  // namespace
+
+// A build folder made in a root and its .hex written: both reach the watcher, named from the root.
+TEST(FolderWatch, ARootReportsANewBuildFolderAndTheHexInIt)
+{
+    ScratchFolder temp("watch-root");
+    const std::unique_ptr<FolderWatch> watch = WatchRoot({ temp.path, BuildFolderNames::TempBuilds, temp.path });
+    ASSERT_TRUE(watch);
+    EXPECT_TRUE(watch->onRoot);
+    MakeFolder(temp.path + "arduino_build_7");
+    WriteFileBytes(temp.path + "arduino_build_7\\Blink.ino.hex", ":00000001FF\r\n");
+    const FolderChanges c = WaitForChanges(*watch, [](const FolderChanges& c) {
+        return Has(c, "arduino_build_7\\Blink.ino.hex");
+    });
+    EXPECT_TRUE(Has(c, "arduino_build_7"));
+    EXPECT_TRUE(Has(c, "arduino_build_7\\Blink.ino.hex"));
+}
+
+// build.path is a build folder itself: its own entries are its builds.
+TEST(FolderWatch, ABuildFolderRootReportsItsHex)
+{
+    ScratchFolder builds("watch-itself");
+    const std::unique_ptr<FolderWatch> watch = WatchRoot({ builds.path, BuildFolderNames::Itself, "" });
+    ASSERT_TRUE(watch);
+    WriteFileBytes(builds.path + "Game.ino.hex", ":00000001FF\r\n");
+    EXPECT_TRUE(Has(WaitForChanges(*watch, [](const FolderChanges& c) { return Has(c, "Game.ino.hex"); }),
+                    "Game.ino.hex"));
+}
+
+// TEMP\arduino\sketches does not exist until an IDE 2.x makes it: its parent is watched meanwhile,
+// which says when the way to the root has changed, and nothing of the parent's other traffic.
+TEST(FolderWatch, AMissingRootIsWatchedThroughItsNearestParent)
+{
+    ScratchFolder temp("watch-parent");
+    const WatchedRoot sketches{ temp.path + "arduino\\sketches\\", BuildFolderNames::Any, temp.path };
+    std::unique_ptr<FolderWatch> watch = WatchRoot(sketches);
+    ASSERT_TRUE(watch);
+    EXPECT_FALSE(watch->onRoot);
+    EXPECT_EQ(temp.path, watch->target);
+
+    WriteFileBytes(temp.path + "unrelated.tmp", "another program's file");
+    const FolderChanges unrelated = WaitForChanges(*watch, [](const FolderChanges&) { return false; }, 1000);
+    EXPECT_FALSE(unrelated.rearm);
+    EXPECT_TRUE(unrelated.names.empty());
+
+    MakeFolder(temp.path + "arduino");
+    EXPECT_TRUE(WaitForChanges(*watch, [](const FolderChanges& c) { return c.rearm; }).rearm);
+    MakeFolder(temp.path + "arduino\\sketches");
+    watch = WatchRoot(sketches);
+    ASSERT_TRUE(watch);
+    EXPECT_TRUE(watch->onRoot);
+}

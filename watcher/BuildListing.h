@@ -1,0 +1,59 @@
+// watcher/BuildListing.h: the builds as the last searches left them, kept between polls, so that a poll
+// at which nothing changed lists them without searching, and a change costs the search of the one
+// folder it names. Which searches a change calls for is decided here; the searches themselves are the
+// Win32 layer's (BuildScan.h).
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "watcher/BuildScan.h"
+
+struct ListedFolder {
+    uint64_t searchedAt = 0;       // the instant of its last search; 0: not searched yet
+    uint64_t previousSearch = 0;   // the search before that, or the listing of its root that found it
+    std::vector<HexFile> files;
+};
+
+struct ListedRoot {
+    WatchedRoot root;
+    uint64_t listedAt = 0;               // the instant of the last listing of its build folders; 0: none
+    std::vector<std::string> folders;    // its build folders, each ending with a backslash
+};
+
+struct BuildListing {
+    std::vector<ListedRoot> roots;
+    std::map<std::string, ListedFolder> folders;   // by folder path
+};
+
+// Takes up a new set of roots (build.path changed). Roots that stay keep what was listed of them; a
+// root added after the first listing counts as listed empty at previousInstant, so that the builds
+// written into it since then are new.
+void SetRoots(BuildListing& listing, const std::vector<WatchedRoot>& roots, uint64_t previousInstant);
+
+// Records that root number i holds these build folders (names as ListBuildFolders gives them) at
+// instant. Returns the folders that were not listed before and want a search.
+std::vector<std::string> RecordRootListing(BuildListing& listing, size_t i, const std::vector<std::string>& names,
+                                           uint64_t instant);
+// A root that cannot be searched (gone) holds nothing.
+void ForgetRoot(BuildListing& listing, size_t i, uint64_t instant);
+
+// Records the .hex files that a search of folder found at instant; a folder not listed is ignored.
+void RecordFolderSearch(BuildListing& listing, const std::string& folder, std::vector<HexFile> files,
+                        uint64_t instant);
+
+// Every listed build with its age at instant, youngest first.
+std::vector<BuildEntry> ListedBuilds(const BuildListing& listing, uint64_t instant);
+
+// What one change notification under a watched root asks for: nothing (not a build's), the search of
+// one build folder, or a new listing of the root's folders (a folder came, went or was renamed, or
+// the name cannot be told apart from one that did).
+struct ChangeScope {
+    enum Kind { Nothing, Folder, Root } kind = Nothing;
+    std::string folder;   // for Folder: the build folder, ending with a backslash
+};
+// name is the changed entry's path relative to the watched root, as the notification gives it.
+ChangeScope ScopeOfChange(const WatchedRoot& root, std::string_view name);

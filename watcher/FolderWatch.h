@@ -1,0 +1,45 @@
+// watcher/FolderWatch.h: change notifications on the watched roots, so that the watcher wakes when a
+// build is written rather than searching every build folder every few seconds. A root whose build
+// folders are direct children is watched with its subtree (a .hex lies two levels down); one that is a
+// build folder itself, without. A root that does not exist yet is watched through its nearest
+// existing parent, for its coming. Runs on the watcher's thread only.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/Win32.h"
+#include "watcher/BuildScan.h"
+
+struct FolderWatch {
+    WatchedRoot root;
+    std::string target;   // the folder watched: the root itself, or its nearest existing parent
+    bool onRoot = false;
+    UniqueHandle folder;
+    UniqueHandle event;   // set when notifications are waiting
+    OVERLAPPED overlapped{};
+    std::vector<DWORD> buffer;   // DWORD-aligned, as the call wants
+    bool pending = false;
+    FolderWatch() = default;
+    FolderWatch(const FolderWatch&) = delete;
+    FolderWatch& operator=(const FolderWatch&) = delete;
+    ~FolderWatch();   // cancels a pending read before the buffer goes
+};
+
+// What a watch has seen since it was last asked.
+struct FolderChanges {
+    bool overflow = false;       // more than the buffer held: only a whole rescan can tell what changed
+    bool rearm = false;          // the path toward the root changed, or the watch broke: watch again
+    std::vector<std::string> names;   // changed entries, relative to the root
+};
+
+// Watches root, or its nearest existing parent. Null when no watch can be set: the drive gives no
+// notifications (a network drive) or the system refused; the root must then be searched at every poll.
+std::unique_ptr<FolderWatch> WatchRoot(const WatchedRoot& root);
+
+// The notifications that arrived, if the watch's event is set, and a new request for more. Does not
+// wait.
+FolderChanges TakeChanges(FolderWatch& watch);
