@@ -13,7 +13,7 @@
 // "" when avr-size.exe and avr-nm.exe are both found on the agent's PATH, which the interpreter
 // inherits (searched folder by folder, the current folder not among them). Otherwise the first
 // folder holding both as plain files: the boards manager's avr-gcc ...\<version>\bin of the highest
-// version across LocalAppDataFolder\Arduino15, Documents\ArduinoData and arduino-cli's
+// version across LocalAppDataFolder\Arduino15, DocumentsFolder\ArduinoData and arduino-cli's
 // directories.data, then an IDE 1.x folder's hardware\tools\avr\bin. No trailing backslash, and
 // never a ';' or '"', so it can be appended to PATH as one entry; "" when no folder has both.
 // Costs a few directory searches; safe on any thread once InitFolders has run.
