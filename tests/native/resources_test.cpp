@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "core/AgentText.h"
 #include "core/Version.h"
+#include "ui/MessageLayout.h"
 
 namespace {
 
@@ -56,7 +58,96 @@ std::string FourPartVersion(char separator)
     return numbers;
 }
 
+// Advance widths in pixels of Windows' "System" font, characters 0x20 to 0x7E. At 96 dots per inch
+// it is the raster font VGASYS.FON, 16 px high; GDI does not stretch it to the 19 px that 14 points
+// ask for, so the message dialog shows the how-to text in it. The widths are those of Wine's own
+// System font (fonts/vgasys.fon), which the Wine project drew to Windows' metrics: 16 px high,
+// ascent 13, average width 7, widest 15, as Windows reports them. The check allows each Windows
+// glyph to be 5% wider than this where that hurts, in wrapping, and 5% narrower where that hurts,
+// in the measured width from which the dialog works out the text area's height.
+constexpr int SystemFontWidths[95] = {
+     4,  4,  6,  8,  8, 11,  9,  4,  4,  4,  6,  8,  4,  4,  4,  4,   // 0x20
+     8,  8,  8,  8,  8,  8,  8,  8,  8,  8,  4,  4,  8,  8,  8,  8,   // 0x30
+    14,  8, 10,  9, 10,  9,  8, 10, 10,  4,  7,  9,  8, 12, 10, 10,   // 0x40
+     9, 10, 10,  9,  8, 10,  8, 14,  9, 10,  9,  4,  4,  4,  5,  8,   // 0x50
+     5,  8,  8,  7,  8,  8,  4,  8,  8,  4,  4,  7,  4, 12,  8,  8,   // 0x60
+     8,  8,  5,  8,  4,  8,  8, 10,  8,  8,  8,  5,  4,  5,  5,       // 0x70
+};
+constexpr int SystemFontHeight = 16;   // tmHeight, which is also the edit's line height
+constexpr double WidthTolerance = 0.05;
+
+// The width of text in the System font, each glyph scaled. CR and LF count nothing (Windows measures
+// them as the font's default character), so a scale below 1 gives a width that Windows' is not below.
+double SystemWidth(std::string_view text, double scale)
+{
+    double width = 0;
+    for (char c : text)
+        if (uint8_t(c) >= 0x20 && uint8_t(c) <= 0x7E)
+            width += SystemFontWidths[uint8_t(c) - 0x20] * scale;
+    return width;
+}
+
+// The lines that a word-wrapping edit areaWidth pixels wide makes of one line of text. It breaks at
+// spaces only, and a line's width includes the space that ends it; an edit that breaks at more
+// places or lets the space hang makes no more lines. A word wider than the area is cut where it
+// overflows.
+int WrappedLines(std::string_view line, int areaWidth, double scale)
+{
+    int lines = 1;
+    double used = 0;
+    for (size_t start = 0;;) {
+        const size_t space = line.find(' ', start);
+        const std::string_view word = line.substr(start, space == std::string_view::npos ? space : space + 1 - start);
+        const double width = SystemWidth(word, scale);
+        if (used > 0 && used + width > areaWidth) {
+            ++lines;
+            used = 0;
+        }
+        for (used += width; used > areaWidth; used -= areaWidth)
+            ++lines;
+        if (space == std::string_view::npos)
+            return lines;
+        start = space + 1;
+    }
+}
+
 }  // namespace
+
+TEST(SystemFontModel, WrapsAtSpacesCountingTheSpaceThatEndsALine)
+{
+    // 'i' is 4 px wide, the space 4 px, 'm' 12 px: worked out on a 380 px area.
+    const std::string is93 = std::string(93, 'i'), is94 = std::string(94, 'i');
+    const struct { std::string line; double scale; int lines; } cases[] = {
+        { "", 1.0, 1 },
+        { std::string(95, 'i'), 1.0, 1 },          // 380 px: exactly full
+        { std::string(96, 'i'), 1.0, 2 },          // one word too wide for the area is cut
+        { std::string(95, 'i'), 1.05, 2 },         // 399 px once widened
+        { is93 + " i", 1.0, 1 },                   // 372 + 4 + 4
+        { is94 + " i", 1.0, 2 },                   // 376 + 4 fills the line; the next word goes down
+        { "mm mm mm", 1.0, 1 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line.size());
+        EXPECT_EQ(c.lines, WrappedLines(c.line, 380, c.scale));
+    }
+}
+
+TEST(HowToText, EveryLineShowsInTheMessageDialogWithWindowsSystemFont)
+{
+    // The dialog sizes the text area from the text measured as one line, in "System" at 14 points.
+    const std::string shown = HowToText(ReadSourceFile("resources/howto.txt"));
+    ASSERT_FALSE(shown.empty());
+    const int narrowest = int(SystemWidth(shown, 1 - WidthTolerance));
+    const int okWidth = int(SystemWidth("&OK", 1.0));
+    const MessageLayout layout = LayOutMessage(narrowest, SystemFontHeight, 14, true, std::vector<int>{ okWidth });
+    ASSERT_EQ(380, layout.textWidth);
+    const int visibleLines = layout.textHeight / SystemFontHeight;   // the edit shows whole lines only
+
+    int wrappedLines = 0;
+    for (const std::string& line : SplitAtCrLf(shown))
+        wrappedLines += WrappedLines(line, layout.textWidth, 1 + WidthTolerance);
+    EXPECT_LE(wrappedLines, visibleLines) << "text area " << layout.textWidth << " x " << layout.textHeight;
+}
 
 TEST(HowToText, HasSixteenLinesJoinedByCrLfAndNoBreakAfterTheLast)
 {
