@@ -370,3 +370,26 @@ TEST(LookAtBuild, QuietOnlyAfterASecondBetweenTheEndOfOneLookAndTheStartOfTheNex
     EXPECT_FALSE(LookAtBuild(seen, "b.hex", { 5, 77, Instant + 9000 * Ms, Instant + 9000 * Ms }, false));
     EXPECT_TRUE(seen.waiting.empty());
 }
+
+// The quiet second is measured on the monotonic clock: a wall clock put back an hour while a build
+// waits does not hold it back an hour.
+TEST(CompleteNewBuilds, AWallClockStepBackDoesNotDelayAWaitingBuild)
+{
+    SeenBuilds seen;
+    uint64_t monotonic = 0;
+    const BuildProbe probe{ [&] { return monotonic; },
+                            [](const std::string&) { return std::optional<HexProof>(HexProof{ 10, Instant - 500 * Ms, false }); } };
+    BuildEntry e = MakeBuildEntry("C:\\T\\build1.tmp\\a.cpp.hex", Instant - 500 * Ms, Instant, 10);
+    e.searched = Instant;
+    Completion done = CompleteNewBuilds(seen, { e }, Instant, 0, 40 * Ms, probe);
+    ASSERT_EQ(std::vector<bool>{ false }, done.act);   // no end-of-file record: it waits a quiet second
+    ASSERT_NE(0u, done.lookAgainAt);
+
+    const uint64_t stepped = Instant - 3600 * Second + 1100 * Ms;
+    monotonic = 1100 * Ms;
+    BuildEntry again = MakeBuildEntry(e.hexPath, e.lastWrite, stepped, 10);
+    again.searched = stepped;
+    again.previousSearch = Instant;
+    done = CompleteNewBuilds(seen, { again }, stepped, 1100 * Ms, 1140 * Ms, probe);
+    EXPECT_EQ(std::vector<bool>{ true }, done.act);
+}

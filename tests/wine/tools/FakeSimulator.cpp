@@ -1,7 +1,8 @@
 // A stand-in for the console simulator kevra.exe: appends its parameter text, as it received it, and
 // CR LF to the file named by KEVRA_FAKE_SIMULATOR_LOG, then ends. Tests count and compare the lines.
 // When KEVRA_FAKE_SIMULATOR_PROBE names a path, the line gets a tab and "present" or "absent" after
-// the parameters, as that path stood when the simulator started.
+// the parameters, as that path stood when the simulator started. When KEVRA_FAKE_SIMULATOR_CLOCK is
+// set, a tab and the moment it started, as a decimal file time, come last.
 #include <windows.h>
 
 #include <string>
@@ -33,10 +34,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     wchar_t log[MAX_PATH * 4];
     if (!GetEnvironmentVariableW(L"KEVRA_FAKE_SIMULATOR_LOG", log, MAX_PATH * 4))
         return 2;
+    FILETIME started;
+    GetSystemTimePreciseAsFileTime(&started);
     std::string line = Narrow(ParameterText(GetCommandLineW()));
     wchar_t probe[MAX_PATH * 4];
     if (GetEnvironmentVariableW(L"KEVRA_FAKE_SIMULATOR_PROBE", probe, MAX_PATH * 4))
         line += GetFileAttributesW(probe) != INVALID_FILE_ATTRIBUTES ? "\tpresent" : "\tabsent";
+    if (GetEnvironmentVariableW(L"KEVRA_FAKE_SIMULATOR_CLOCK", nullptr, 0))
+        line += "\t" + std::to_string((uint64_t{started.dwHighDateTime} << 32) | started.dwLowDateTime);
     line += "\r\n";
     // Several simulators may start at once: retry while another one holds the file.
     for (int attempt = 0; attempt < 500; ++attempt) {
