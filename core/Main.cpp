@@ -12,7 +12,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     // This thread's apartment comes first, before any of the program's own code runs.
     CoInitialize(nullptr);
-    // One agent per session: a second one would add a second icon and start the simulator twice.
+    // One agent per session: a second one would add a second icon and start the simulator twice. A
+    // start while another agent ends waits for it and then runs.
     if (HandOverToRunningAgent()) {
         CoUninitialize();
         return 0;

@@ -191,22 +191,39 @@ void CreateMainWindow()
 
 bool HandOverToRunningAgent()
 {
-    // The mutex lives in the session namespace; its handle stays open for the life of the process.
-    CreateMutexA(nullptr, FALSE, "Local\\kevra-agent.single-instance");
-    if (GetLastError() != ERROR_ALREADY_EXISTS)
+    // The agent owns this mutex for its whole life; the handle stays open until the process ends,
+    // which releases the mutex or abandons it, the same thing to a start that waits for it.
+    HANDLE mutex = CreateMutexW(nullptr, TRUE, L"Local\\kevra-agent.single-instance");
+    if (!mutex || GetLastError() != ERROR_ALREADY_EXISTS)
         return false;
-    // The other agent may still be starting: give its window a moment to appear.
+    // Another agent is starting, running or ending. Its window, once there and answering, takes the
+    // hand-over; while it has none, or does not answer (busy or hung), look again every second, and
+    // go on as the agent once the other has ended.
     const std::wstring title = Widen(MainWindowTitle());
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        HWND running = FindWindowW(L"#32770", title.c_str());
-        if (running) {
+    for (;;) {
+        if (HWND running = FindWindowW(L"#32770", title.c_str())) {
             DWORD process = 0;
             GetWindowThreadProcessId(running, &process);
             AllowSetForegroundWindow(process);
-            PostMessageW(running, TrayCallbackMessage, 0, WM_LBUTTONDBLCLK);
-            break;
+            // Sent rather than posted, so that a window that never takes it is not taken for a hand-over.
+            DWORD_PTR ignored = 0;
+            if (SendMessageTimeoutW(running, TrayCallbackMessage, 0, WM_LBUTTONDBLCLK, SMTO_ABORTIFHUNG, 2000,
+                                    &ignored)) {
+                // An ending agent's window can still take it during its WM_DESTROY; then it is gone a
+                // moment later, and the mutex soon after.
+                const DWORD ended = WaitForSingleObject(mutex, 500);
+                if (ended == WAIT_OBJECT_0 || ended == WAIT_ABANDONED)
+                    return false;
+                if (IsWindow(running))
+                    return true;
+            }
         }
-        Sleep(100);
+        switch (WaitForSingleObject(mutex, 1000)) {
+        case WAIT_OBJECT_0:
+        case WAIT_ABANDONED:
+            return false;
+        case WAIT_FAILED:   // nothing to wait for: end quietly rather than run a second agent
+            return true;
+        }
     }
-    return true;
 }

@@ -27,6 +27,8 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
 // Shows the how-to/about text in the message dialog, owned by owner.
 void ShowHowTo(HWND owner);
 
-// A second start of the agent in the same session: shows the running agent's main window as a
-// double click on its icon would. Returns false when no other agent runs (this one goes on).
+// Makes this process the session's one agent, or hands over to the agent that runs: shows its main
+// window as a double click on its icon would and returns true (this start ends). Waits while the
+// other agent has no window that answers, and returns false (this one goes on) once it has ended or
+// when none ran.
 bool HandOverToRunningAgent();

@@ -121,25 +121,35 @@ std::string PrepareAgentFolder(const std::string& scratch)
 
 bool RunningAgent::Start(const std::string& agentFolder, const std::string& tempFolder)
 {
+    return Launch(agentFolder, tempFolder) && WaitUntilReady();
+}
+
+bool RunningAgent::Launch(const std::string& agentFolder, const std::string& tempFolder)
+{
     folder = agentFolder;
     temp = tempFolder;
     std::wstring commandLine = L"\"" + Widen(folder + "kevra-agent.exe") + L"\"";
     const std::string environment = Environment(temp, folder + "kevra-calls.txt");
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
-                        const_cast<char*>(environment.data()), Widen(folder).c_str(), &startup, &process))
-        return false;
+    return CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                          const_cast<char*>(environment.data()), Widen(folder).c_str(), &startup, &process);
+}
+
+bool RunningAgent::WaitUntilReady(DWORD milliseconds)
+{
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    auto left = [&] { return DWORD(end > GetTickCount64() ? end - GetTickCount64() : 0); };
     WaitFor([&] {
         mainWindow = FindProcessWindow(process.dwProcessId, "[kevra+ v0.3] Arduino compiler monitoring agent");
         return mainWindow != nullptr;
-    });
+    }, left());
     if (!mainWindow)
         return false;
     // The window has its caption before its controls exist and before its handler runs: a click
     // sent that early is lost. The icon is added by the handler's first message, so once the shell
     // holds it the window takes commands.
-    return WaitFor([&] { return IconPresent(); });
+    return WaitFor([&] { return IconPresent(); }, left());
 }
 
 bool RunningAgent::Exit()
@@ -165,6 +175,36 @@ RunningAgent::~RunningAgent()
         CloseHandle(process.hProcess);
         CloseHandle(process.hThread);
     }
+}
+
+AgentMutexHolder::AgentMutexHolder(bool release) : release(release)
+{
+    thread = UniqueHandle(CreateThread(nullptr, 0, Hold, this, 0, nullptr));
+    WaitForSingleObject(taken.get(), 10000);
+}
+
+AgentMutexHolder::~AgentMutexHolder()
+{
+    LetGo();
+}
+
+void AgentMutexHolder::LetGo()
+{
+    SetEvent(letGo.get());
+    WaitForSingleObject(thread.get(), 10000);
+}
+
+DWORD WINAPI AgentMutexHolder::Hold(LPVOID self) noexcept
+{
+    auto& holder = *static_cast<AgentMutexHolder*>(self);
+    UniqueHandle mutex(CreateMutexW(nullptr, FALSE, L"Local\\kevra-agent.single-instance"));
+    const DWORD wait = WaitForSingleObject(mutex.get(), 10000);
+    holder.owned = wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED;
+    SetEvent(holder.taken.get());
+    WaitForSingleObject(holder.letGo.get(), INFINITE);
+    if (holder.owned && holder.release)
+        ReleaseMutex(mutex.get());
+    return 0;   // a mutex still owned is abandoned as the thread ends
 }
 
 std::vector<std::string> RunningAgent::SimulatorStarts() const

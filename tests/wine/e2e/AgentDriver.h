@@ -34,6 +34,9 @@ struct RunningAgent {
 
     // Starts the agent and waits until its main window (hidden) takes commands. False when it did not.
     bool Start(const std::string& agentFolder, const std::string& tempFolder);
+    // The two halves of Start: the process only, then the wait for its window and icon.
+    bool Launch(const std::string& agentFolder, const std::string& tempFolder);
+    bool WaitUntilReady(DWORD milliseconds = 10000);
     // Posts "Exit kevra+" and waits for the process to end; kills it when it does not.
     bool Exit();
     ~RunningAgent();
@@ -47,6 +50,24 @@ struct RunningAgent {
     bool DropIcon() const;
     void SendTrayEvent(UINT mouseMessage) const;
     void Command(int id) const;
+};
+
+// The agents' single-instance mutex, held as a running agent holds it, by a thread of this process,
+// until LetGo: released then, or abandoned by the thread's end.
+class AgentMutexHolder {
+public:
+    explicit AgentMutexHolder(bool release);
+    ~AgentMutexHolder();
+    bool Owned() const { return owned; }
+    void LetGo();
+
+private:
+    static DWORD WINAPI Hold(LPVOID self) noexcept;
+    bool release;
+    bool owned = false;
+    UniqueHandle taken{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    UniqueHandle letGo{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    UniqueHandle thread;
 };
 
 // A folder with the agent and the fake simulator copied in; the caller removes it.

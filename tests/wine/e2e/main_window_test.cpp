@@ -42,6 +42,34 @@ struct AgentTest : ::testing::Test {
     }
 };
 
+constexpr char MainTitle[] = "[kevra+ v0.3] Arduino compiler monitoring agent";
+
+// A window that a second start takes for a running agent's main window: the dialog class and the
+// agent's title, in this process. It counts the double clicks handed over to it; made to go, it is
+// destroyed while it takes one, as an ending agent's window may be.
+int handOvers = 0;
+bool goOnHandOver = false;
+
+INT_PTR CALLBACK OtherAgentProc(HWND window, UINT message, WPARAM, LPARAM lParam) noexcept
+{
+    if (message != WM_USER + 501 || lParam != WM_LBUTTONDBLCLK)
+        return FALSE;
+    ++handOvers;
+    if (goOnHandOver)
+        DestroyWindow(window);
+    return TRUE;
+}
+
+HWND MakeOtherAgentWindow(bool goes)
+{
+    handOvers = 0;
+    goOnHandOver = goes;
+    HWND window = CreateWindowExW(0, L"#32770", Widen(MainTitle).c_str(), WS_POPUP, 0, 0, 100, 100, nullptr,
+                                  nullptr, GetModuleHandleW(nullptr), nullptr);
+    SetWindowLongPtrW(window, DWLP_DLGPROC, reinterpret_cast<LONG_PTR>(OtherAgentProc));
+    return window;
+}
+
 HWND WaitForHowTo(const RunningAgent& agent, DWORD milliseconds = 10000)
 {
     // The dialog exists hidden while its controls are made and laid out; it is ready once shown.
@@ -57,7 +85,10 @@ HWND WaitForHowTo(const RunningAgent& agent, DWORD milliseconds = 10000)
 
 TEST_F(AgentTest, FirstRunPresetsTheFolderAndShowsTheHowTo)
 {
-    WritePreferences("editor.font=Mono\r\nsketchbook.path=D:\\Sketches\r\n");
+    // The discovery takes only a folder that exists.
+    const std::string sketchbook = scratch.path + "Sketches";
+    CreateDirectoryW(Widen(sketchbook).c_str(), nullptr);
+    WritePreferences("editor.font=Mono\r\nsketchbook.path=" + sketchbook + "\r\n");
     RunningAgent agent;
     ASSERT_TRUE(agent.Start(agentFolder, temp));
 
@@ -71,8 +102,8 @@ TEST_F(AgentTest, FirstRunPresetsTheFolderAndShowsTheHowTo)
     EXPECT_EQ("&OK", ControlText(howTo, 12302));
     EXPECT_FALSE(IsWindowEnabled(agent.mainWindow));   // the dialog's owner
 
-    EXPECT_EQ("[Config]\r\ncopyhex=0\r\nhomedir=D:\\Sketches\\\r\n", ReadFileBytes(agent.IniPath()));
-    EXPECT_EQ("D:\\Sketches", ControlText(agent.mainWindow, 998));
+    EXPECT_EQ("[Config]\r\ncopyhex=0\r\nhomedir=" + sketchbook + "\\\r\n", ReadFileBytes(agent.IniPath()));
+    EXPECT_EQ(sketchbook, ControlText(agent.mainWindow, 998));
 
     SendMessageW(GetDlgItem(howTo, 12302), BM_CLICK, 0, 0);
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(howTo); }));
@@ -84,7 +115,7 @@ TEST_F(AgentTest, FirstRunPresetsTheFolderAndShowsTheHowTo)
     RunningAgent again;
     ASSERT_TRUE(again.Start(agentFolder, temp));
     EXPECT_FALSE(WaitForHowTo(again, 3000));
-    EXPECT_EQ("D:\\Sketches", ControlText(again.mainWindow, 998));
+    EXPECT_EQ(sketchbook, ControlText(again.mainWindow, 998));
     EXPECT_TRUE(again.Exit());
 }
 
@@ -240,4 +271,63 @@ TEST_F(AgentTest, ASecondStartShowsTheFirstAgentAndEnds)
     EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(first.mainWindow) != FALSE; }));
     EXPECT_FALSE(first.IconPresent());
     EXPECT_TRUE(first.Exit());
+}
+
+TEST_F(AgentTest, AStartWhileAnotherAgentEndsWaitsForItAndThenRuns)
+{
+    WriteIni("0", "");
+    const struct { const char* how; bool release; bool window; } cases[] = {
+        { "no window; the mutex released", true, false },
+        { "no window; the mutex abandoned", false, false },
+        { "its window destroyed as it takes the hand-over", true, true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        AgentMutexHolder other(c.release);
+        ASSERT_TRUE(other.Owned());
+        HWND otherWindow = c.window ? MakeOtherAgentWindow(true) : nullptr;
+        RunningAgent agent;
+        ASSERT_TRUE(agent.Launch(agentFolder, temp));
+        if (c.window) {
+            EXPECT_TRUE(WaitFor([&] { return !IsWindow(otherWindow); }));
+            EXPECT_EQ(1, handOvers);
+        }
+
+        // It waits for the other agent: no window of its own, and still running.
+        EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(agent.process.hProcess, 2500));
+        EXPECT_FALSE(FindProcessWindow(agent.process.dwProcessId, MainTitle));
+
+        other.LetGo();
+        ASSERT_TRUE(agent.WaitUntilReady());
+        EXPECT_TRUE(agent.IconPresent());
+        EXPECT_TRUE(agent.Exit());
+    }
+}
+
+TEST_F(AgentTest, AStartLooksAgainForTheOtherAgentsWindowAndHandsOver)
+{
+    WriteIni("0", "");
+    // The other agent's window comes while this start waits (it was starting), or is there but does
+    // not answer at first (it was busy).
+    for (bool late : { true, false }) {
+        SCOPED_TRACE(late ? "window comes late" : "window answers late");
+        AgentMutexHolder other(true);
+        ASSERT_TRUE(other.Owned());
+        HWND otherWindow = late ? nullptr : MakeOtherAgentWindow(false);
+        RunningAgent agent;
+        ASSERT_TRUE(agent.Launch(agentFolder, temp));
+        // Neither pumping messages nor having a window: this start can hand over to nobody yet.
+        EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(agent.process.hProcess, 3000));
+        if (late)
+            otherWindow = MakeOtherAgentWindow(false);
+
+        // The double click reaches the window and the start ends.
+        EXPECT_TRUE(WaitFor([&] {
+            return handOvers >= 1 && WaitForSingleObject(agent.process.hProcess, 0) == WAIT_OBJECT_0;
+        }));
+        DWORD exitCode = 1;
+        GetExitCodeProcess(agent.process.hProcess, &exitCode);
+        EXPECT_EQ(0u, exitCode);
+        DestroyWindow(otherWindow);
+    }
 }
