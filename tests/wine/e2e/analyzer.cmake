@@ -10,6 +10,7 @@ target_compile_definitions(e2e_analyzer PRIVATE
     KEVRA_ROAD_ELF="${KEVRA_ROAD_ELF}" KEVRA_ROAD_NM="${KEVRA_ROAD_NM}" KEVRA_ROAD_SIZE="${KEVRA_ROAD_SIZE}"
     KEVRA_CANNED_TOOL="$<TARGET_FILE:kevra_canned_tool>" KEVRA_SHIM_FOLDER="${KEVRA_AVR_SHIM_FOLDER}")
 set_tests_properties(e2e_analyzer PROPERTIES ENVIRONMENT "WINEPATH=${shims}")
+set_tests_properties(e2e_analyzer PROPERTIES RESOURCE_LOCK kevra-agent)   # it starts the real agent
 
 # Not a test: the analyzer window on the fixture's real tool output, for the README's screenshot.
 add_executable(analyzer_demo analyzer_demo.cpp)
