@@ -154,3 +154,53 @@ TEST(ArduinoCliYaml, DataDirectoryUnderDirectoriesBesideUser)
     // The user key is still read from the same text.
     EXPECT_EQ("D:\\Sketches", DirectoriesUserValue(cases[0].yaml));
 }
+
+TEST(IdeFolders, OnlyLocalAbsoluteFoldersWithoutControlCharactersAreTaken)
+{
+    using namespace std::string_literals;
+    const struct { std::string path; bool taken; } cases[] = {
+        { "C:\\Users\\x\\Documents\\Arduino", true },
+        { "d:/Sketches/", true },                              // forward slashes, small drive letter
+        { "Z:\\", true },
+        { "C:\\My Sketches\\\xD0\x98\xD0\xB3\xD1\x80\xD1\x8B\\", true },   // bytes of 0x80 and up are text
+        { "C:\\a#b;c,d=e&f'g\\", true },
+        { "C:\\Sketches\x7F", false },
+        { "C:\\Sketches"s + '\0' + "\\..\\evil.txt", false },  // the wide call would stop at the NUL
+        { "C:\\Sketches\r\nbuild.path=D:\\x", false },
+        { "C:\\Sketches\t", false },
+        { "C:\\Sketches\x1F", false },
+        { "C:", false },                                       // the current folder of drive C
+        { "C:Sketches", false },
+        { "Sketches", false },
+        { "..\\Sketches", false },
+        { "\\Sketches", false },                               // the root of the current drive
+        { "\\\\host\\share\\Sketches", false },
+        { "//host/share/Sketches", false },
+        { "\\\\?\\C:\\Sketches", false },
+        { "\\\\.\\C:\\Sketches", false },
+        { "-", false },
+        { "@C:\\list", false },
+        { "1:\\x", false },
+        { "\xC3\x84:\\x", false },                             // no drive letter beyond ASCII
+        { "C:\\Sk*\\", false },                                // would widen a search
+        { "C:\\Sk?\\", false },
+        { "C:\\a\"b", false },
+        { "C:\\a<b>|c", false },
+        { "C:\\file.txt:stream", false },
+        { "", false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(c.taken, IsLocalFolderText(c.path));
+    }
+}
+
+TEST(IdeFolders, ControlCharactersAreTheBytesBelowSpaceAndDelete)
+{
+    using namespace std::string_literals;
+    for (int byte = 0; byte < 256; ++byte) {
+        SCOPED_TRACE(byte);
+        EXPECT_EQ(byte < 0x20 || byte == 0x7F, HasControlCharacter("C:\\a"s + char(byte) + "b"));
+    }
+    EXPECT_FALSE(HasControlCharacter(""));
+}

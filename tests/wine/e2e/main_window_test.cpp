@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include "AgentDriver.h"
+#include "WineOnly.h"
 
 namespace {
 
@@ -24,12 +25,13 @@ struct AgentTest : ::testing::Test {
 
     void SetUp() override
     {
+        ASSERT_TRUE(UnderWine());
         agentFolder = PrepareAgentFolder(scratch.path);
         temp = scratch.path + "temp\\";
         CreateDirectoryW(Widen(temp).c_str(), nullptr);
-        RemoveTree(ArduinoFolder());
+        RemoveIdeFolder(ArduinoFolder());
     }
-    void TearDown() override { RemoveTree(ArduinoFolder()); }
+    void TearDown() override { RemoveIdeFolder(ArduinoFolder()); }
 
     void WritePreferences(const std::string& text)
     {
