@@ -1,6 +1,8 @@
 // core/Settings.h: the folders the agent starts from and its two settings, kept in a private-profile
-// file in TEMP. Failures are silent by design: an unreadable file gives the defaults, a failed write
-// leaves the values in memory as they are.
+// file in TEMP, and what it takes from the Arduino IDE's own settings files: the sketchbook on a first
+// run, the build.path folders while it runs. Those files are untrusted: read at most 1 MB far, and a
+// folder named there is taken only as an existing local folder. Failures are silent by design: an
+// unreadable file gives the defaults, a failed write leaves the values in memory as they are.
 #pragma once
 
 #include <windows.h>
@@ -70,6 +72,3 @@ BuildPathStamp ReadBuildPathStamp();
 // <Documents>\ArduinoData\preferences.txt, each with one trailing backslash, each taken only when
 // IsUsableFolder takes it, duplicates removed; empty when none. Reads both files; safe on any thread.
 std::vector<std::string> ArduinoBuildPathFolders();
-
-// The first of ArduinoBuildPathFolders(), or "".
-std::string ArduinoBuildPathFolder();

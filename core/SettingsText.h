@@ -1,7 +1,8 @@
 // core/SettingsText.h: the text rules behind the settings and the folders the agent starts from:
 // trailing-backslash normalisation, the copyhex number, homedir trimming, the settings file's name
 // and the values read from the Arduino IDEs' files: the sketchbook and build.path in preferences.txt,
-// directories.user and directories.data in IDE 2.x's arduino-cli.yaml. Pure functions, no file access.
+// directories.user and directories.data in IDE 2.x's arduino-cli.yaml, and what a folder named there
+// must look like to be taken. Pure functions, no file access.
 #pragma once
 
 #include <cstdint>

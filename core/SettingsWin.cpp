@@ -253,9 +253,3 @@ std::vector<std::string> ArduinoBuildPathFolders()
     }
     return folders;
 }
-
-std::string ArduinoBuildPathFolder()
-{
-    const std::vector<std::string> folders = ArduinoBuildPathFolders();
-    return folders.empty() ? std::string() : folders.front();
-}

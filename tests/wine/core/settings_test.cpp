@@ -443,7 +443,6 @@ TEST_F(SettingsFixture, BuildPathFoldersComeFromArduino15AndArduinoData)
         if (c.data)
             Put(arduinoData, "preferences.txt", *c.data);
         EXPECT_EQ(c.folders, ArduinoBuildPathFolders());
-        EXPECT_EQ(c.folders.empty() ? std::string() : c.folders.front(), ArduinoBuildPathFolder());
     }
 }
 
