@@ -33,11 +33,13 @@ ShellFolderValue ReadDocumentsValue()
     ShellFolderValue value;
     wchar_t data[MAX_PATH] = {};
     DWORD size = sizeof data - sizeof(wchar_t);
+    // A run that was stopped mid-test leaves the scratch folder named there: Wine's own default then.
     if (RegGetValueW(HKEY_CURRENT_USER, UserShellFolders, L"Personal", RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
-                     &value.type, data, &size) == ERROR_SUCCESS)
+                     &value.type, data, &size) == ERROR_SUCCESS &&
+        !wcsstr(data, L"\\kevra-settings-"))
         value.data = data;
     else
-        value.data = L"%USERPROFILE%\\Documents";   // Wine's own default
+        value = { L"%USERPROFILE%\\Documents", REG_EXPAND_SZ };
     return value;
 }
 
@@ -78,8 +80,10 @@ struct SettingsFixture : ::testing::Test {
     void TearDown() override
     {
         RemoveIdeFolders();
-        if (documents)
+        if (documents) {
             WriteDocumentsValue(*documents);
+            ShellSays(CSIDL_PERSONAL);   // the shell writes its cache of the folder again, in "Shell Folders"
+        }
     }
     void RemoveIdeFolders()
     {
