@@ -71,4 +71,6 @@ BuildPathStamp ReadBuildPathStamp();
 // The build.path folders of Arduino15\preferences.txt and of the Windows Store edition's
 // <Documents>\ArduinoData\preferences.txt, each with one trailing backslash, each taken only when
 // IsUsableFolder takes it, duplicates removed; empty when none. Reads both files; safe on any thread.
-std::vector<std::string> ArduinoBuildPathFolders();
+// notYet, when given, gets the folders that pass the text rule but do not exist yet: the IDE makes
+// its build.path folder at its first build, and whoever watches for builds looks for it then.
+std::vector<std::string> ArduinoBuildPathFolders(std::vector<std::string>* notYet = nullptr);

@@ -243,13 +243,17 @@ BuildPathStamp ReadBuildPathStamp()
     return { WriteTime(Arduino15PreferencesPath()), WriteTime(ArduinoDataPreferencesPath()) };
 }
 
-std::vector<std::string> ArduinoBuildPathFolders()
+std::vector<std::string> ArduinoBuildPathFolders(std::vector<std::string>* notYet)
 {
     std::vector<std::string> folders;
     for (const std::string& file : { Arduino15PreferencesPath(), ArduinoDataPreferencesPath() }) {
-        const std::optional<std::string> folder = UsableFolder(IdePreference(file, "build.path"));
+        const std::optional<std::string> value = IdePreference(file, "build.path");
+        const std::optional<std::string> folder = UsableFolder(value);
         if (folder && std::none_of(folders.begin(), folders.end(), [&](const std::string& f) { return SameFolder(f, *folder); }))
             folders.push_back(*folder);
+        else if (!folder && notYet && value && IsLocalFolderText(*value) &&
+                 GetFileAttributesW(Widen(*value).c_str()) == INVALID_FILE_ATTRIBUTES)
+            notYet->push_back(WithOneTrailingBackslash(*value));
     }
     return folders;
 }

@@ -254,9 +254,17 @@ struct Watches {
     }
 };
 
-BuildRoots CurrentRoots()
+BuildRoots CurrentRoots(std::vector<std::string>& notYet)
 {
-    return BuildRoots{ TempFolder, LocalAppDataFolder, ArduinoBuildPathFolders() };
+    notYet.clear();
+    return BuildRoots{ TempFolder, LocalAppDataFolder, ArduinoBuildPathFolders(&notYet) };
+}
+
+bool AnyExists(const std::vector<std::string>& folders)
+{
+    return std::any_of(folders.begin(), folders.end(), [](const std::string& f) {
+        return GetFileAttributesW(Widen(f).c_str()) != INVALID_FILE_ATTRIBUTES;
+    });
 }
 
 }  // namespace
@@ -269,7 +277,8 @@ DWORD WINAPI BuildWatcher(LPVOID mainWindow) noexcept
     WatcherState& state = *new WatcherState;
     Watches& watches = *new Watches;
     BuildPathStamp stamp = ReadBuildPathStamp();
-    SetBuildRoots(state, CurrentRoots(), 0);
+    std::vector<std::string> notYet;   // build.path folders the IDE has not made yet
+    SetBuildRoots(state, CurrentRoots(notYet), 0);
     // Watching first, searching after: nothing written in between goes unnoticed.
     watches.Arm(state.listing);
 
@@ -283,10 +292,11 @@ DWORD WINAPI BuildWatcher(LPVOID mainWindow) noexcept
         const uint64_t now = MonotonicNow();
         const bool timed = now >= nextTimedPoll;
         if (timed) {
-            // The IDE's preferences are only looked at (their write times), not read, unless they changed.
-            if (const BuildPathStamp current = ReadBuildPathStamp(); !(current == stamp)) {
+            // The IDE's preferences are only looked at (their write times), not read, unless they changed
+            // or a build.path folder they name has come.
+            if (const BuildPathStamp current = ReadBuildPathStamp(); !(current == stamp) || AnyExists(notYet)) {
                 stamp = current;
-                SetBuildRoots(state, CurrentRoots(), previousInstant);
+                SetBuildRoots(state, CurrentRoots(notYet), previousInstant);
                 watches.Arm(state.listing);
                 scope.everything = true;
             }

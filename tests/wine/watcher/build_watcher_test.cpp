@@ -5,6 +5,7 @@
 
 #include "FakeSimulatorLog.h"
 #include "Fixture.h"
+#include "WineOnly.h"
 #include "core/Settings.h"
 #include "core/SharedValues.h"
 #include "watcher/BuildWatcher.h"
@@ -158,13 +159,23 @@ TEST_F(WatcherRun, ABuildWrittenAfterTheSearchIsStartedByTheNextPoll)
     EXPECT_EQ(std::vector<std::string>{ temp + "build1.tmp\\Late.cpp.elf" }, Started());
 }
 
-TEST(BuildWatcherThread, ShowsTheHeaderAndStartsANewBuildOnItsOwn)
+// The thread as the agent runs it. Its build.path names a folder that the IDE makes only at its first
+// build: the watcher takes it up when it comes, without the preferences changing. This writes the
+// prefix's own Arduino15 preferences, so it runs under Wine only.
+TEST(BuildWatcherThread, ShowsTheHeaderAndStartsNewBuildsOnItsOwn)
 {
+    ASSERT_TRUE(UnderWine());
     ScratchFolder temp("watch-thread");
     const std::string log = temp.path + "simulator.log";
     UseSimulatorLog(log);
     SetEnvironmentVariableW(L"TEMP", Widen(temp.path).c_str());
     InitFolders();
+    const std::string preferences = LocalAppDataFolder + "Arduino15\\preferences.txt";
+    const std::string kept = ReadFileBytes(preferences);
+    CreateDirectoryW(Widen(LocalAppDataFolder + "Arduino15").c_str(), nullptr);
+    const std::string buildPath = temp.path + "Builds Later\\";
+    WriteFileBytes(preferences, "build.path=" + buildPath + "\r\n");
+
     TestWindow main;
     DWORD id = 0;
     UniqueHandle thread(CreateThread(nullptr, 1 << 20, BuildWatcher, main.window, STACK_SIZE_PARAM_IS_A_RESERVATION,
@@ -179,10 +190,22 @@ TEST(BuildWatcherThread, ShowsTheHeaderAndStartsANewBuildOnItsOwn)
     WriteFileBytes(temp.path + "arduino_build_1\\Blink.ino.hex", ":020000040000FA\r\n:00000001FF\r\n");
     EXPECT_TRUE(WaitUntil([&] { return LogLines(log).size() == 1; }));
     EXPECT_TRUE(WaitUntil([&] { return main.Status().find("1. \"arduino_build_1\\Blink.ino.hex\"") != std::string::npos; }));
+
+    // The IDE makes its build.path folder at the first build into it.
+    CreateDirectoryW(Widen(buildPath).c_str(), nullptr);
+    WriteFileBytes(buildPath + "Game.ino.hex", ":020000040000FA\r\n:00000001FF\r\n");
+    EXPECT_TRUE(WaitUntil([&] { return LogLines(log).size() == 2; }));
     WaitForSimulators();
-    EXPECT_EQ(std::vector<std::string>{ temp.path + "arduino_build_1\\Blink.ino.elf" }, LogLines(log));
-    // The thread is never stopped: it watches an empty folder until the test program ends.
+    EXPECT_EQ((std::vector<std::string>{ temp.path + "arduino_build_1\\Blink.ino.elf", buildPath + "Game.ino.elf" }),
+              LogLines(log));
+
+    // The thread is never stopped: it watches empty folders until the test program ends.
+    if (kept.empty())
+        DeleteFileW(Widen(preferences).c_str());
+    else
+        WriteFileBytes(preferences, kept);
     RemoveTree(temp.path + "arduino_build_1");
+    RemoveTree(buildPath);
 }
 
 TEST_F(WatcherRun, NewBuildsOfIde18AndOfIde2xStartTheSimulatorOnceAndAreCopied)
