@@ -124,7 +124,10 @@ bool LookAtBuild(SeenBuilds& seen, const std::string& hexPath, const FileLook& l
 Completion CompleteNewBuilds(SeenBuilds& seen, const std::vector<BuildEntry>& entries, uint64_t pollInstant,
                              uint64_t scanBegan, uint64_t scanEnded, const BuildProbe& probe)
 {
-    const std::vector<bool> isNew = NewBuilds(seen, entries, pollInstant);
+    // A poll that searched nothing (the timer's, with nothing changed) has no new write to tell.
+    const bool searchedNow =
+        std::any_of(entries.begin(), entries.end(), [&](const BuildEntry& e) { return e.searched == pollInstant; });
+    const std::vector<bool> isNew = searchedNow ? NewBuilds(seen, entries, pollInstant) : std::vector<bool>(entries.size());
     Completion done;
     done.act.assign(entries.size(), false);
 

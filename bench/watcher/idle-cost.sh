@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# What the agent costs while nothing is built: its CPU time and the Wine server's over 60 s, with a
+# TEMP of 2,000 old build folders (4,000 .hex) and with an empty TEMP, for the agent of this tree and,
+# when a commit is given, the agent as it stood there, one after the other in one run.
+# Usage: bench/watcher/idle-cost.sh [before-commit] [seconds]   (WINEPREFIX is honoured)
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+before=${1:-}
+seconds=${2:-60}
+build=build/windows
+[ -f "$build/CMakeCache.txt" ] || cmake --preset windows >/dev/null
+cmake --build "$build" -j2 --target kevra-agent watcher_latency >/dev/null
+export WINEPREFIX=${WINEPREFIX:-$PWD/build/wineprefix}
+work=$PWD/build/idle-cost
+# The agent needs a display: run under one.
+if [ -z "${DISPLAY:-}" ]; then exec scripts/with-display.sh "$0" "$@"; fi
+
+rm -rf "$work"
+mkdir -p "$work/empty" "$work/big"
+agents=()
+[ -n "$before" ] && agents+=("before=$(bench/watcher/agent-at.sh "$before")")
+agents+=("after=$PWD/$build/core/kevra-agent.exe")
+probe=$PWD/$build/bench/watcher/watcher_latency.exe
+wine_path() { echo "Z:${1//\//\\}"; }
+ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+
+measure() {   # label, TEMP folder name under $work, what to call it
+    local label=$1 temp=$work/$2 shown=$3 folder=$work/agent-$1
+    tests/wine/run-wine.sh "$probe" start "$(wine_path "$temp")\\" "$(wine_path "$folder/kevra-agent.exe")"
+    sleep 10   # its first whole scan, and a Wine server that has settled
+    local pid server="" dir s
+    pid=$(pgrep -n -f "agent-$label.kevra-agent.exe" || true)
+    # The prefix's Wine server works in a folder named after the prefix's device and inode.
+    dir="server-$(printf %x "$(stat -c %d "$WINEPREFIX")")-$(printf %x "$(stat -c %i "$WINEPREFIX")")"
+    for s in $(pgrep wineserver); do
+        [ "$(basename "$(readlink "/proc/$s/cwd")")" = "$dir" ] && server=$s
+    done
+    if [ -z "$pid" ] || [ -z "$server" ]; then echo "$label: agent ($pid) or Wine server ($server) not found"; return; fi
+    local a0 s0 a1 s1 hz
+    a0=$(ticks "$pid"); s0=$(ticks "$server")
+    sleep "$seconds"
+    a1=$(ticks "$pid"); s1=$(ticks "$server")
+    kill "$pid" 2>/dev/null || true
+    sleep 2
+    hz=$(getconf CLK_TCK)
+    awk -v l="$label" -v k="$shown" -v a=$((a1 - a0)) -v s=$((s1 - s0)) -v hz="$hz" -v t="$seconds" \
+        'BEGIN { printf "%-8s %-14s %7.2f s %6.2f %%   %7.2f s %6.2f %%\n", l, k, a/hz, 100*a/hz/t, s/hz, 100*s/hz/t }'
+}
+
+tests/wine/run-wine.sh "$probe" tree "$(wine_path "$work/big")\\" 2000
+echo "idle for $seconds s: CPU time of the agent and of the Wine server, and each as a share of one core"
+printf "%-8s %-14s %18s   %18s\n" agent TEMP "agent" "Wine server"
+for a in "${agents[@]}"; do
+    label=${a%%=*}
+    mkdir -p "$work/agent-$label"
+    cp "${a#*=}" "$work/agent-$label/kevra-agent.exe"
+    cp "$build/bench/watcher/kevra.exe" "$work/agent-$label/kevra.exe"
+    measure "$label" empty "empty"
+    measure "$label" big "2000 folders"
+done
