@@ -32,12 +32,15 @@ std::string Quoted(std::string_view path)
 
 // cmd /C strips the first and the last quote when the line holds more than two; the outer pair is
 // there to be stripped.
-std::string InterpreterParameters(std::string_view command, std::string_view elfPath, std::string_view suffix)
+std::optional<std::string> InterpreterParameters(std::string_view command, std::string_view toolElfPath,
+                                                 std::string_view elfPath, std::string_view suffix)
 {
+    if (!FitsCommandLine(toolElfPath) || !FitsCommandLine(elfPath))
+        return std::nullopt;
     std::string output(elfPath);
     output.append(suffix);
     std::string line = "/C \"";
-    line.append(command).append(Quoted(elfPath)).append(" > ").append(Quoted(output)).append("\"");
+    line.append(command).append(Quoted(toolElfPath)).append(" > ").append(Quoted(output)).append("\"");
     return line;
 }
 
@@ -147,12 +150,34 @@ std::string GroupedThousands(int64_t value)
     return grouped;
 }
 
-std::string SizeRunParameters(std::string_view elfPath)
+bool FitsCommandLine(std::string_view text)
 {
-    return InterpreterParameters("avr-size ", elfPath, ".size");
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '%' || c == '!' || byte < 0x20 || byte == 0x7F)
+            return false;
+    }
+    return true;
 }
 
-std::string SymbolRunParameters(std::string_view elfPath)
+std::optional<std::string> SizeRunParameters(std::string_view toolElfPath, std::string_view elfPath)
 {
-    return InterpreterParameters("avr-nm --size-sort -C -r ", elfPath, ".map");
+    return InterpreterParameters("avr-size ", toolElfPath, elfPath, ".size");
+}
+
+std::optional<std::string> SymbolRunParameters(std::string_view toolElfPath, std::string_view elfPath)
+{
+    return InterpreterParameters("avr-nm --size-sort -C -r ", toolElfPath, elfPath, ".map");
+}
+
+std::optional<std::string> InterpreterCommandLine(std::string_view program, std::string_view parameters)
+{
+    const auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    const bool onDrive = program.size() >= 3 && isLetter(program[0]) && program[1] == ':' && program[2] == '\\';
+    const bool onShare = program.size() >= 3 && program[0] == '\\' && program[1] == '\\' && program[2] != '\\';
+    if ((!onDrive && !onShare) || program.find('"') != std::string_view::npos)
+        return std::nullopt;
+    std::string line = "\"";
+    line.append(program).append("\" ").append(parameters);
+    return line;
 }

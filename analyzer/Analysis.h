@@ -1,10 +1,11 @@
 // analyzer/Analysis.h: the memory analysis of the last build. avr-size and avr-nm run on its .elf
 // through the command interpreter and write their reports beside it; this module builds their
 // command lines and reads the reports: the SRAM and FLASH summary lines and the name, type and size
-// of every symbol. The runs themselves (RunMemoryAnalysis, ShellStartProcess) are in AnalysisRun.h.
+// of every symbol. The runs themselves (RunMemoryAnalysis, AnalyzeBuild) are in AnalysisRun.h.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,9 +46,26 @@ std::string SizeText(int64_t size);
 // Decimal digits grouped by three with commas: 1234567 gives "1,234,567".
 std::string GroupedThousands(int64_t value);
 
-// The parameters for the command interpreter that run avr-size and avr-nm on elfPath, their output
-// redirected to elfPath + ".size" and + ".map". Every path is quoted, and the whole command once
-// more, so that cmd /C, which strips the first and the last quote of such a line, keeps the inner
-// ones: a path with spaces, "&", "(" or "^" stays one path.
-std::string SizeRunParameters(std::string_view elfPath);
-std::string SymbolRunParameters(std::string_view elfPath);
+// The most bytes of a report that are read; what lies beyond counts as absent. A stale report of
+// several gigabytes must not take the agent's memory.
+constexpr size_t ReportByteLimit = size_t(64) << 20;
+
+// True when text may stand between the quotes of an interpreter line and mean only itself: no '"'
+// (ends the quotes), no '%' (cmd expands %VAR% even inside quotes), no '!' (expanded when delayed
+// expansion is on) and no control character.
+bool FitsCommandLine(std::string_view text);
+
+// The parameters for the command interpreter that run avr-size and avr-nm on toolElfPath, their
+// output redirected to elfPath + ".size" and + ".map". toolElfPath is the form of elfPath that the
+// ANSI tools can open (its short form when the long one does not fit the code page); the
+// redirection is the interpreter's own and keeps the long form. Every path is quoted, and the whole
+// command once more, so that cmd /C, which strips the first and the last quote of such a line,
+// keeps the inner ones: a path with spaces, "&", "(" or "^" stays one path. nullopt when either
+// path does not FitsCommandLine: such a run is not made at all.
+std::optional<std::string> SizeRunParameters(std::string_view toolElfPath, std::string_view elfPath);
+std::optional<std::string> SymbolRunParameters(std::string_view toolElfPath, std::string_view elfPath);
+
+// The interpreter's whole command line: the program's path in quotes, a space, the parameters.
+// nullopt when program is not an absolute path ("C:\..." or "\\server\..."), which would be looked
+// for in the current folder first, or when it holds a quote.
+std::optional<std::string> InterpreterCommandLine(std::string_view program, std::string_view parameters);

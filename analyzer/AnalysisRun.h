@@ -1,6 +1,7 @@
 // analyzer/AnalysisRun.h: the memory analysis run: avr-size and avr-nm on the last build's .elf,
-// each through the command interpreter named by COMSPEC, hidden and waited for; their reports are
-// read into SizeReport and SymbolLines (Analysis.h). Runs on the user-interface thread and blocks it.
+// each through the command interpreter named by COMSPEC, hidden and waited for a bounded time;
+// their reports are read into SizeReport and SymbolLines (Analysis.h). Runs on the user-interface
+// thread and blocks it. Changes nothing of the user's environment: the interpreter gets its own.
 #pragma once
 
 #include <windows.h>
@@ -9,13 +10,26 @@
 
 #include "analyzer/Analysis.h"
 
-// Starts program with parameters through the shell, without its error boxes; the new process's
-// handle, which the caller closes, or null when it could not be started.
-HANDLE ShellStartProcess(const std::string& program, const std::string& parameters, int showState);
+// How long one tool run may take before the interpreter and everything it started are ended.
+constexpr DWORD ToolRunLimit = 2 * 60 * 1000;
 
-// Runs both tools on elfPath, waiting for each, and replaces SizeReport and SymbolLines with what
-// they wrote. A tool that fails leaves an empty (or the earlier) report; nothing is reported.
-void AnalyzeBuild(const std::string& elfPath);
+// Starts program (an absolute path) with parameters hidden, without a console window, with the
+// given CREATE_UNICODE_ENVIRONMENT block, held suspended until it is in job (when job is not null)
+// so that every process it starts belongs to the job too. The new process's handle, which the
+// caller closes, or null when it could not be started.
+HANDLE StartHiddenProcess(const std::string& program, const std::string& parameters, const std::wstring& environment,
+                          HANDLE job);
+
+// This process's environment as a block for the interpreter: NoDefaultCurrentDirectoryInExePath
+// set, so that the interpreter looks for the tools on PATH and not in its current folder first,
+// and toolFolder appended to PATH as one more entry when it is not empty.
+std::wstring InterpreterEnvironment(const std::string& toolFolder);
+
+// Runs both tools on elfPath, waiting at most runLimit milliseconds for each, and replaces
+// SizeReport and SymbolLines with what their reports hold then. A tool that fails or is ended
+// leaves an empty, partial or earlier report; a path that cannot be put on a command line safely
+// leaves both empty. Nothing is reported.
+void AnalyzeBuild(const std::string& elfPath, DWORD runLimit = ToolRunLimit);
 
 // The "Memory Analyzer" command: disables the main window's control commandId (none for the menu's
 // command), analyses LastElfPath as it stands at the start, shows the result and enables the

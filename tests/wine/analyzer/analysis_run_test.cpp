@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <numeric>
 
 #include "AnalyzerDriver.h"
@@ -111,14 +113,199 @@ TEST(MemoryAnalysis, RunsBothToolsThroughTheInterpreterOnAPathWithASpaceAndAnAmp
     EXPECT_GT(total, expected.bss);
 }
 
-TEST(MemoryAnalysis, WithoutAnInterpreterTheRunGoesOnWithEmptyReports)
+namespace {
+
+// A variable of this process's environment, which the interpreter inherits, changed for one test.
+struct EnvironmentChange {
+    std::wstring name, old;
+    bool had;
+    EnvironmentChange(const wchar_t* variable, const std::wstring* value) : name(variable)
+    {
+        std::wstring buffer(32768, L'\0');
+        const DWORD n = GetEnvironmentVariableW(variable, buffer.data(), DWORD(buffer.size()));
+        had = n > 0;
+        old = buffer.substr(0, n);
+        SetEnvironmentVariableW(variable, value ? value->c_str() : nullptr);
+    }
+    ~EnvironmentChange() { SetEnvironmentVariableW(name.c_str(), had ? old.c_str() : nullptr); }
+};
+
+std::wstring CurrentFolder()
+{
+    std::wstring folder(GetCurrentDirectoryW(0, nullptr), L'\0');
+    folder.resize(GetCurrentDirectoryW(DWORD(folder.size()), folder.data()));
+    return folder;
+}
+
+// This process's current folder, which the interpreter inherits, changed for one test.
+struct CurrentFolderChange {
+    std::wstring old = CurrentFolder();
+    explicit CurrentFolderChange(const std::string& folder) { SetCurrentDirectoryW(Widen(folder).c_str()); }
+    ~CurrentFolderChange() { SetCurrentDirectoryW(old.c_str()); }
+};
+
+// The names of the files and folders in a folder, sorted.
+std::vector<std::string> Entries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found;
+    UniqueFind find(FindFirstFileW(Widen(folder + "*").c_str(), &found));
+    for (BOOL more = bool(find); more; more = FindNextFileW(find.get(), &found))
+        if (lstrcmpW(found.cFileName, L".") != 0 && lstrcmpW(found.cFileName, L"..") != 0)
+            names.push_back(Narrow(found.cFileName));
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The lines of a text the Linux tools wrote (LF line ends), as the Windows tools' CR LF lines read.
+std::vector<std::string> LinesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    size_t from = 0;
+    for (size_t end; (end = text.find('\n', from)) != std::string::npos; from = end + 1)
+        lines.push_back(text.substr(from, end - from));
+    return lines;
+}
+
+// avr-size.exe and avr-nm.exe that answer with prepared bytes (CannedTool.cpp), in folder.
+void PutCannedTools(const std::string& folder, const std::string& sizeAnswer, const std::string& nmAnswer)
+{
+    for (const char* tool : { "avr-size", "avr-nm" })
+        ASSERT_TRUE(CopyFileW(Widen(FromUnix(KEVRA_CANNED_TOOL)).c_str(), Widen(folder + tool + ".exe").c_str(), FALSE));
+    WriteFileBytes(folder + "avr-size.out", sizeAnswer);
+    WriteFileBytes(folder + "avr-nm.out", nmAnswer);
+}
+
+// folder in front of this process's PATH, for one test.
+std::wstring PathWith(const std::string& folder)
+{
+    std::wstring path(32768, L'\0');
+    path.resize(GetEnvironmentVariableW(L"PATH", path.data(), DWORD(path.size())));
+    return Widen(folder) + L";" + path;
+}
+
+}  // namespace
+
+TEST(MemoryAnalysis, TheRealToolsReadBuildsInFoldersAndNamesOutsideTheCodePage)
+{
+    const std::vector<std::string> expectedLines = LinesOf(ReadFileBytes(FromUnix(KEVRA_ROAD_NM)));
+    const SizeCounts expected = CountsOf(ReadFileBytes(FromUnix(KEVRA_ROAD_SIZE)));
+    ASSERT_GE(expectedLines.size(), 5u);
+    ASSERT_GT(expected.text, 0);
+    ScratchFolder scratch("analysis-names");
+    ScratchFolder current("analysis-current");
+    CurrentFolderChange inCurrent(current.path);
+    const struct { const char* folder; const char* file; } cases[] = {
+        { "John Smith & Co (R^D)", "Road.cpp.elf" },
+        { "\xD0\xA2\xD0\xB5\xD1\x81\xD1\x82 \xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0", "Road.cpp.elf" },   // Тест ゲーム
+        // Fullwidth quotes: narrowed with a best fit they would close the quotes and run mkdir.
+        { "fullwidth", "a\xEF\xBC\x82&mkdir CANARY&\xEF\xBC\x82.cpp.elf" },
+        { "\xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0", "\xD0\xA2\xD0\xB5\xD1\x81\xD1\x82 \xEF\xBC\x82 x.cpp.elf" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.folder) + "\\" + c.file);
+        const std::string folder = scratch.path + c.folder + "\\";
+        ASSERT_TRUE(CreateDirectoryW(Widen(folder).c_str(), nullptr));
+        const std::string elf = folder + c.file;
+        ASSERT_TRUE(CopyFileW(Widen(FromUnix(KEVRA_ROAD_ELF)).c_str(), Widen(elf).c_str(), FALSE));
+
+        AnalyzeBuild(elf);
+        EXPECT_EQ(expectedLines, SymbolLines);
+        const SizeCounts got = CountsOf(SizeReport);
+        EXPECT_EQ(expected.text, got.text);
+        EXPECT_EQ(expected.data, got.data);
+        EXPECT_EQ(expected.bss, got.bss);
+        // The reports keep the build's long name, and nothing else was made.
+        EXPECT_EQ(SizeReport, ReadFileBytes(elf + ".size"));
+        EXPECT_EQ((std::vector<std::string>{ c.file, std::string(c.file) + ".map", std::string(c.file) + ".size" }),
+                  Entries(folder));
+        EXPECT_TRUE(Entries(current.path).empty());
+    }
+}
+
+TEST(MemoryAnalysis, APathWithAPercentOrExclamationSignNeverReachesTheInterpreter)
+{
+    ScratchFolder scratch("analysis-expand");
+    const std::wstring canary = L"y";
+    EnvironmentChange variable(L"KEVRA_CANARY", &canary);
+    const struct { const char* folder; const char* file; } cases[] = {
+        { "percent", "x%KEVRA_CANARY%.cpp.elf" },
+        { "exclamation", "x!KEVRA_CANARY!.cpp.elf" },
+        { "in the folder %KEVRA_CANARY%", "x.cpp.elf" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string folder = scratch.path + c.folder + "\\";
+        ASSERT_TRUE(CreateDirectoryW(Widen(folder).c_str(), nullptr));
+        const std::string elf = folder + c.file;
+        // The build, the build its expanded name would reach, and reports of an earlier run.
+        for (const std::string& build : { elf, folder + "xy.cpp.elf" })
+            ASSERT_TRUE(CopyFileW(Widen(FromUnix(KEVRA_ROAD_ELF)).c_str(), Widen(build).c_str(), FALSE));
+        WriteFileBytes(elf + ".size", "   text\t   data\t    bss\r\n      1\t      2\t      3\r\n");
+        WriteFileBytes(elf + ".map", "00000010 T stale\r\n");
+        const std::vector<std::string> before = Entries(folder);
+        SizeReport = "earlier";
+        SymbolLines = { "earlier" };
+
+        AnalyzeBuild(elf);
+        EXPECT_EQ("", SizeReport);
+        EXPECT_TRUE(SymbolLines.empty());
+        EXPECT_EQ(before, Entries(folder));
+        EXPECT_EQ("00000010 T stale\r\n", ReadFileBytes(elf + ".map"));
+    }
+}
+
+TEST(MemoryAnalysis, TheInterpreterGetsItsOwnEnvironmentWithoutTheCurrentFolderSearch)
+{
+    // Windows' cmd honours NoDefaultCurrentDirectoryInExePath and then never runs an avr-size from
+    // its current folder; Wine's cmd ignores it, so here the environment the tools inherit is checked.
+    ScratchFolder tools("analysis-env");
+    PutCannedTools(tools.path, "", "00000010 T a\r\n");
+    WriteFileBytes(tools.path + "avr-nm.env", "");
+    const std::wstring path = PathWith(tools.path);
+    EnvironmentChange onPath(L"PATH", &path);
+    const std::wstring seen = L"kept";
+    EnvironmentChange passed(L"KEVRA_PASSED_ON", &seen);
+
+    AnalyzeBuild(tools.path + "x.cpp.elf");
+    EXPECT_EQ(std::vector<std::string>{ "00000010 T a" }, SymbolLines);
+    const std::vector<std::string> environment = LinesOf(ReadFileBytes(tools.path + "avr-nm.env"));
+    const auto has = [&](const std::string& entry) {
+        return std::find(environment.begin(), environment.end(), entry) != environment.end();
+    };
+    EXPECT_TRUE(has("NoDefaultCurrentDirectoryInExePath=1"));
+    EXPECT_TRUE(has("KEVRA_PASSED_ON=kept"));
+    EXPECT_TRUE(has("PATH=" + Narrow(path)));
+    // The agent's own environment is not changed.
+    EXPECT_EQ(0u, GetEnvironmentVariableW(L"NoDefaultCurrentDirectoryInExePath", nullptr, 0));
+}
+
+TEST(MemoryAnalysis, AToolThatNeverEndsIsEndedWithTheInterpreterAndTheRunGoesOn)
+{
+    ScratchFolder tools("analysis-hang");
+    PutCannedTools(tools.path, "", "00000010 T a\r\n00000004 D b\r\n");
+    WriteFileBytes(tools.path + "avr-size.hang", "");
+    const std::wstring path = PathWith(tools.path);
+    EnvironmentChange onPath(L"PATH", &path);
+    const std::string elf = tools.path + "x.cpp.elf";
+
+    AnalyzeBuild(elf, 5000);
+    EXPECT_EQ((std::vector<std::string>{ "00000010 T a", "00000004 D b" }), SymbolLines);
+    EXPECT_EQ("", SizeReport);
+    // The hanging tool, a child of the interpreter, is gone too.
+    const DWORD toolId = DWORD(std::strtoul(ReadFileBytes(tools.path + "avr-size.hang").c_str(), nullptr, 10));
+    ASSERT_NE(0u, toolId);
+    UniqueHandle tool(OpenProcess(SYNCHRONIZE, FALSE, toolId));
+    if (tool)
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(tool.get(), 5000));
+}
+
+TEST(MemoryAnalysis, WithoutAnInterpreterTheReportsAreReadAsTheyStandAndNoneIsCreated)
 {
     ScratchFolder scratch("analysis-none");
+    EnvironmentChange noInterpreter(L"COMSPEC", nullptr);
     const std::string elf = scratch.path + "x.cpp.elf";
     WriteLastElfPath(elf);
-    wchar_t comspec[MAX_PATH] = {};
-    GetEnvironmentVariableW(L"COMSPEC", comspec, MAX_PATH);
-    SetEnvironmentVariableW(L"COMSPEC", nullptr);
     SizeReport = "earlier";
     SymbolLines = { "earlier" };
 
@@ -126,9 +313,38 @@ TEST(MemoryAnalysis, WithoutAnInterpreterTheRunGoesOnWithEmptyReports)
         ASSERT_TRUE(analyzer);
         EXPECT_TRUE(ListRows(GetDlgItem(analyzer, 1000)).empty());
     });
-    SetEnvironmentVariableW(L"COMSPEC", comspec);
     EXPECT_EQ("", SizeReport);
     EXPECT_TRUE(SymbolLines.empty());
-    EXPECT_TRUE(PathExists(elf + ".size"));   // created empty when opened
-    EXPECT_TRUE(PathExists(elf + ".map"));
+    EXPECT_TRUE(Entries(scratch.path).empty());   // a missing report is not made by reading it
+
+    // A report that another program holds open, letting others read but not write, is read.
+    WriteFileBytes(elf + ".map", "00000010 T held\r\n");
+    UniqueHandle reader(CreateFileW(Widen(elf + ".map").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(reader);
+    AnalyzeBuild(elf);
+    EXPECT_EQ(std::vector<std::string>{ "00000010 T held" }, SymbolLines);
+}
+
+TEST(MemoryAnalysis, AReportIsReadNoFurtherThanItsLimit)
+{
+    ScratchFolder scratch("analysis-huge");
+    EnvironmentChange noInterpreter(L"COMSPEC", nullptr);
+    const std::string elf = scratch.path + "x.cpp.elf";
+    {
+        // A first line, then zeros up to a line that crosses the limit, and one beyond it.
+        UniqueHandle map(CreateFileW(Widen(elf + ".map").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        ASSERT_TRUE(map);
+        const auto writeAt = [&](int64_t at, const std::string& bytes) {
+            LARGE_INTEGER to{};
+            to.QuadPart = at;
+            DWORD n = 0;
+            return SetFilePointerEx(map.get(), to, nullptr, FILE_BEGIN) &&
+                   WriteFile(map.get(), bytes.data(), DWORD(bytes.size()), &n, nullptr) && n == bytes.size();
+        };
+        ASSERT_TRUE(writeAt(0, "00000010 T first\r\n"));
+        ASSERT_TRUE(writeAt(int64_t(ReportByteLimit) - 5, "00000020 T crossing\r\n"));
+        ASSERT_TRUE(writeAt(int64_t(ReportByteLimit) + 100, "00000030 T beyond\r\n"));
+    }
+    AnalyzeBuild(elf);
+    EXPECT_EQ(std::vector<std::string>{ "00000010 T first" }, SymbolLines);
 }

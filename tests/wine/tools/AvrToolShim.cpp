@@ -3,6 +3,8 @@
 // from Windows gives no process to wait for, so the shim runs it through a shell script that leaves
 // a marker file at the end and waits for that marker. Arguments that are Windows paths are turned
 // into Unix paths; the tool's output comes back with CR LF line ends, as the Windows tools write it.
+// Like the Windows tools, which are ANSI programs, it reads its arguments in the ANSI code page: a
+// path with a letter outside it reaches the shim as it would reach the tool, spoilt.
 #include <windows.h>
 
 #include <shellapi.h>
@@ -88,6 +90,16 @@ std::string WithCrLf(const std::string& text)
     return out;
 }
 
+// The command line as an ANSI program's C runtime sees it, back in UTF-16 for the parsing.
+std::wstring AnsiCommandLine()
+{
+    const char* line = GetCommandLineA();
+    const int n = MultiByteToWideChar(CP_ACP, 0, line, -1, nullptr, 0);
+    std::wstring wide(n > 0 ? n - 1 : 0, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, line, -1, wide.data(), n);
+    return wide;
+}
+
 std::wstring OwnBaseName()
 {
     wchar_t path[MAX_PATH * 4];
@@ -102,7 +114,7 @@ std::wstring OwnBaseName()
 int main()
 {
     int argc = 0;
-    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    wchar_t** argv = CommandLineToArgvW(AnsiCommandLine().c_str(), &argc);
     std::string command = ShellQuoted(Narrow(OwnBaseName()));
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
