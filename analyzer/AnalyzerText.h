@@ -10,6 +10,9 @@
 
 // The most characters a list cell shows; the CSV export writes names whole.
 constexpr size_t ListCellCharacters = 255;
+// The most rows the list shows: inserting millions of rows would hold the window for minutes. The
+// FLASH line and the CSV export cover every symbol all the same.
+constexpr size_t ListRowLimit = 100'000;
 
 // The build's name as the caption and the CSV file show it: the file name of elfPath (the text after
 // its last backslash) with every ".cpp.elf" and ".ino.elf" taken out, in one pass from the left.

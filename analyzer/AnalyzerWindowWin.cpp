@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "analyzer/Analysis.h"
@@ -67,7 +68,11 @@ void FillWindow(HWND window, const AnalyzerRows& rows)
 {
     SetDlgItemTextW(window, IdSramLine, Widen(SramSummaryText(rows.sizeReport)).c_str());
     HWND list = GetDlgItem(window, IdSymbolList);
-    for (size_t i = 0; i < rows.symbolLines.size(); ++i) {
+    const size_t listed = std::min(rows.symbolLines.size(), ListRowLimit);
+    // Room for every row at once, and no redrawing per row: a list of many rows fills in seconds.
+    SendMessageA(list, LVM_SETITEMCOUNT, WPARAM(listed), 0);
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    for (size_t i = 0; i < listed; ++i) {
         const std::string& line = rows.symbolLines[i];
         const std::string cells[] = { SymbolName(line), SymbolType(line), SizeText(SymbolSize(line)) };
         for (int sub = 0; sub < int(std::size(cells)); ++sub) {
@@ -85,6 +90,7 @@ void FillWindow(HWND window, const AnalyzerRows& rows)
                 SetItem(list, item);
         }
     }
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
     SetDlgItemTextW(window, IdFlashLine, Widen(FlashSummaryText(rows.symbolLines)).c_str());
 }
 

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "analyzer/AnalyzerText.h"
@@ -58,33 +59,99 @@ std::string AskCsvPath(HWND owner, const std::string& elfPath)
     return Narrow(fileName.data());
 }
 
-// Writes bytes to path whole or not at all: they go to a new file in the same folder first, which
-// replaces path only once every byte is on disk, so a failed write neither truncates nor half-writes
-// the file the user chose.
-bool ReplaceFileWith(const std::string& path, const std::string& bytes)
+// Writes every byte through file; false when a write fails.
+bool WriteAll(HANDLE file, const std::string& bytes)
 {
-    const std::wstring target = Widen(path);
-    const size_t slash = target.find_last_of(L'\\');
-    const std::wstring folder = slash == std::wstring::npos ? std::wstring(L".") : target.substr(0, slash + 1);
-    wchar_t partial[MAX_PATH]{};
-    if (!GetTempFileNameW(folder.c_str(), L"csv", 0, partial))
-        return false;
+    for (size_t at = 0; at < bytes.size();) {
+        DWORD n = 0;
+        if (!WriteFile(file, bytes.data() + at, DWORD(std::min<size_t>(bytes.size() - at, 1 << 20)), &n, nullptr) || n == 0)
+            return false;
+        at += n;
+    }
+    return true;
+}
+
+// A new file beside target under a name of our own (target + "." + 8 hex digits + ".tmp"), made
+// with CREATE_NEW so that nothing already there is opened, and kept open until it is written. A
+// null handle when none can be made: a name too long for the folder, a folder that takes no new file.
+UniqueHandle CreatePartialBeside(const std::wstring& target, std::wstring& partial)
+{
+    LARGE_INTEGER now{};
+    QueryPerformanceCounter(&now);
+    uint32_t seed = uint32_t(now.QuadPart) ^ (GetCurrentProcessId() << 16);
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        seed = seed * 1664525u + 1013904223u;
+        wchar_t suffix[16]{};
+        wsprintfW(suffix, L".%08x.tmp", seed);
+        partial = target + suffix;
+        UniqueHandle file(CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file || (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS))
+            return file;
+    }
+    return UniqueHandle{};
+}
+
+enum class Beside { Done, NoPlace, WriteFailed };
+
+// False when another program holds target open without letting it be renamed or deleted: no
+// replacement gets past that, and a failed ReplaceFileW may leave a file of its own behind.
+bool CanBeMovedAside(const std::wstring& target)
+{
+    return bool(UniqueHandle(CreateFileW(target.c_str(), GENERIC_READ | DELETE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr)));
+}
+
+// Writes bytes to a new file beside target that then takes target's place: target is replaced only
+// once every byte is on disk, and keeps its attributes (hidden, say). NoPlace when no such file
+// could be made or put in place, WriteFailed when its bytes could not all be written (a full disk,
+// where writing in place would fail halfway too); target is as it was in both cases.
+Beside WriteBeside(const std::wstring& target, DWORD targetAttributes, const std::string& bytes)
+{
+    std::wstring partial;
     bool written = false;
     {
-        UniqueHandle file(CreateFileW(partial, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        written = bool(file);
-        for (size_t at = 0; written && at < bytes.size();) {
-            DWORD n = 0;
-            written = WriteFile(file.get(), bytes.data() + at, DWORD(std::min<size_t>(bytes.size() - at, 1 << 20)), &n,
-                                nullptr) && n > 0;
-            at += n;
-        }
-        written = written && FlushFileBuffers(file.get());
+        UniqueHandle file = CreatePartialBeside(target, partial);
+        if (!file)
+            return Beside::NoPlace;
+        // The attributes go on through the handle: ReplaceFileW keeps them on Windows, but not every
+        // implementation of it does.
+        FILE_BASIC_INFO basic{};
+        basic.FileAttributes = targetAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                                   FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+        if (targetAttributes != INVALID_FILE_ATTRIBUTES && basic.FileAttributes)
+            SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic);
+        written = WriteAll(file.get(), bytes) && FlushFileBuffers(file.get());
     }
-    if (written && MoveFileExW(partial, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    DeleteFileW(partial);
-    return false;
+    if (!written) {
+        DeleteFileW(partial.c_str());
+        return Beside::WriteFailed;
+    }
+    bool placed = false;
+    if (targetAttributes != INVALID_FILE_ATTRIBUTES && !CanBeMovedAside(target))
+        placed = false;
+    else if (targetAttributes == INVALID_FILE_ATTRIBUTES)
+        placed = MoveFileExW(partial.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+    else if (!(placed = ReplaceFileW(target.c_str(), partial.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                                      nullptr))) {
+        // These two leave target moved aside with no name to go back to: put the new file in its place.
+        const DWORD error = GetLastError();
+        placed = (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) &&
+                 MoveFileExW(partial.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    }
+    if (!placed)
+        DeleteFileW(partial.c_str());
+    return placed ? Beside::Done : Beside::NoPlace;
+}
+
+// Cuts target to the new bytes where it stands: for a file whose folder takes no new file, or one
+// that another program holds open while it lets others write (which no rename gets past). False
+// when it cannot be opened or written.
+bool WriteInPlace(const std::wstring& target, const std::string& bytes)
+{
+    UniqueHandle file(CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && WriteAll(file.get(), bytes) && SetEndOfFile(file.get()) && FlushFileBuffers(file.get());
 }
 
 std::string WindowsFolder()
@@ -96,12 +163,26 @@ std::string WindowsFolder()
 
 }  // namespace
 
+bool WriteCsvFile(const std::string& path, const std::string& bytes)
+{
+    const std::wstring target = Widen(path);
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+        return false;
+    switch (WriteBeside(target, attributes, bytes)) {
+    case Beside::Done: return true;
+    case Beside::NoPlace: return WriteInPlace(target, bytes);
+    case Beside::WriteFailed: return false;
+    }
+    return false;
+}
+
 void ExportSymbolsCsv(HWND analyzerWindow, const std::string& elfPath, const std::vector<std::string>& symbolLines)
 {
     const std::string path = AskCsvPath(analyzerWindow, elfPath);
     if (path.empty())
         return;
-    if (!ReplaceFileWith(path, SymbolsCsv(symbolLines)))
+    if (!WriteCsvFile(path, SymbolsCsv(symbolLines)))
         return;
     const std::string explorer = ExplorerProgram(WindowsFolder());
     if (!explorer.empty())

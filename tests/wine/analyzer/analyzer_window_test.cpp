@@ -11,6 +11,7 @@
 #include "DriveAnalyzer.h"
 #include "Fixture.h"
 #include "analyzer/Analysis.h"
+#include "analyzer/AnalyzerText.h"
 #include "analyzer/AnalyzerWindow.h"
 
 namespace {
@@ -316,4 +317,99 @@ TEST_F(CsvExport, ExportsTheRowsItShowsAfterAFurtherRunFromTheTray)
         EXPECT_TRUE(WaitFor([&] { return ReadFileBytes(path) == BlinkCsv; }));
     });
     DestroyWindow(main);
+}
+
+TEST_F(CsvExport, AHugeRunListsItsFirstRowsWhileTheTotalsAndTheFileCoverEverySymbol)
+{
+    const size_t symbols = ListRowLimit + 2;
+    SymbolLines.clear();
+    std::string csv = "Name;Type;Size\r\n";
+    for (size_t i = 0; i < symbols; ++i) {
+        SymbolLines.push_back("00000001 T s" + std::to_string(i));
+        csv += "s" + std::to_string(i) + ";T;1\r\n";
+    }
+    const std::string path = folder + "huge.csv";
+    OpenDriven(BlinkCaption, [] { ShowAnalyzerWindow(nullptr); }, [&](HWND window) {
+        ASSERT_TRUE(window);
+        HWND list = GetDlgItem(window, IdSymbolList);
+        EXPECT_EQ(LRESULT(100'000), SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+        wchar_t name[32]{};
+        LVITEMW item{};
+        item.pszText = name;
+        item.cchTextMax = 32;
+        SendMessageW(list, LVM_GETITEMTEXTW, 99'999, reinterpret_cast<LPARAM>(&item));
+        EXPECT_STREQ(L"s99999", name);
+        EXPECT_EQ("FLASH: 100,002 bytes used by 100002 objects", ControlText(window, IdFlashLine));
+        HWND dialog = OpenSaveDialog(window);
+        ASSERT_TRUE(dialog);
+        ASSERT_TRUE(SaveDialogAs(dialog, path));
+        EXPECT_TRUE(WaitFor([&] { return ReadFileBytes(path) == csv; }));
+    });
+}
+
+TEST_F(CsvExport, WhereNoFileCanBeMadeOrPutBesideItTheFileIsWrittenInPlaceAndItsAttributesStay)
+{
+    const std::string earlier = std::string(20000, 'x') + "\r\n";   // longer than the new bytes
+    const std::string bytes = "Name;Type;Size\r\nmain;T;256\r\n";
+    const struct {
+        const char* what;
+        std::string name;
+        DWORD attributes;     // of the earlier file; 0: no earlier file
+        DWORD readerShare;    // another program holds it open for reading with this sharing; ~0u: none
+        bool written;
+    } cases[] = {
+        { "new", "new.csv", 0, ~0u, true },
+        { "hidden", "hidden.csv", FILE_ATTRIBUTE_HIDDEN, ~0u, true },
+        { "hidden and system", "system.csv", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, ~0u, true },
+        { "held by a reader that lets others write", "shared.csv", FILE_ATTRIBUTE_ARCHIVE,
+          FILE_SHARE_READ | FILE_SHARE_WRITE, true },
+        { "hidden, held by a reader that lets others write", "both.csv", FILE_ATTRIBUTE_HIDDEN,
+          FILE_SHARE_READ | FILE_SHARE_WRITE, true },
+        // Fits the folder, but no longer with the suffix of a file beside it.
+        { "a name too long for a file beside it", std::string(248, 'n') + ".csv", 0, ~0u, true },
+        { "an earlier file with a name too long for a file beside it", std::string(248, 'e') + ".csv",
+          FILE_ATTRIBUTE_HIDDEN, ~0u, true },
+        { "read-only", "readonly.csv", FILE_ATTRIBUTE_READONLY, ~0u, false },
+        { "held by a reader that lets others only read", "locked.csv", FILE_ATTRIBUTE_ARCHIVE, FILE_SHARE_READ, false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = folder + c.name;
+        if (c.attributes) {
+            WriteFileBytes(path, earlier);
+            ASSERT_TRUE(SetFileAttributesW(Widen(path).c_str(), c.attributes));
+        }
+        UniqueHandle reader;
+        if (c.readerShare != ~0u) {
+            reader = UniqueHandle(CreateFileW(Widen(path).c_str(), GENERIC_READ, c.readerShare, nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(reader);
+        }
+        EXPECT_EQ(c.written, WriteCsvFile(path, bytes));
+        reader = UniqueHandle{};
+        EXPECT_EQ(c.written ? bytes : earlier, ReadFileBytes(path));
+        const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
+        if (c.attributes)
+            EXPECT_EQ(c.attributes & kept, GetFileAttributesW(Widen(path).c_str()) & kept);
+        EXPECT_EQ(std::vector<std::string>{ c.name }, Files());   // nothing left beside it
+        SetFileAttributesW(Widen(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(Widen(path).c_str());
+    }
+}
+
+TEST_F(CsvExport, AFileHeldByAReaderThatLetsOthersWriteIsWrittenAndShown)
+{
+    const std::string path = folder + "shared.csv";
+    WriteFileBytes(path, std::string(20000, 'x') + "\r\n");
+    UniqueHandle reader(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(reader);
+    OpenDriven(BlinkCaption, [] { ShowAnalyzerWindow(nullptr); }, [&](HWND window) {
+        ASSERT_TRUE(window);
+        HWND dialog = OpenSaveDialog(window);
+        ASSERT_TRUE(dialog);
+        ASSERT_TRUE(SaveDialogAs(dialog, path));
+        EXPECT_TRUE(WaitFor([&] { return ReadFileBytes(path) == BlinkCsv; }));
+        EXPECT_TRUE(WaitFor([&] { return NewExplorers().size() == 1; }));
+    });
+    EXPECT_EQ(std::vector<std::string>{ "shared.csv" }, Files());
 }
