@@ -25,7 +25,8 @@ HANDLE StartHiddenProcess(const std::string& program, const std::string& paramet
 // and toolFolder appended to PATH as one more entry when it is not empty.
 std::wstring InterpreterEnvironment(const std::string& toolFolder);
 
-// Runs both tools on elfPath, waiting at most runLimit milliseconds for each, and replaces
+// Runs both tools on elfPath, found on PATH or else in the Arduino IDE's own tool folder
+// (AvrToolFolderForInterpreter), waiting at most runLimit milliseconds for each, and replaces
 // SizeReport and SymbolLines with what their reports hold then. A tool that fails or is ended
 // leaves an empty, partial or earlier report; a path that cannot be put on a command line safely
 // leaves both empty. Nothing is reported.

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "analyzer/AnalyzerWindow.h"
+#include "analyzer/ToolFolders.h"
 #include "core/SharedValues.h"
 #include "core/Win32.h"
 
@@ -147,7 +148,8 @@ void AnalyzeBuild(const std::string& elfPath, DWORD runLimit)
     if (!sizeRun || !symbolRun)
         return;
     const std::string interpreter = EnvironmentText(L"COMSPEC");
-    const std::wstring environment = InterpreterEnvironment({});
+    // Looked up afresh for each analysis: the IDE may install its tools while the agent runs.
+    const std::wstring environment = InterpreterEnvironment(AvrToolFolderForInterpreter());
     RunAndWait(interpreter, *sizeRun, environment, runLimit);
     SizeReport = ReadReport(elfPath + ".size");
     RunAndWait(interpreter, *symbolRun, environment, runLimit);

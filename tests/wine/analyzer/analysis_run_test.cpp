@@ -296,8 +296,9 @@ TEST(MemoryAnalysis, AToolThatNeverEndsIsEndedWithTheInterpreterAndTheRunGoesOn)
     const DWORD toolId = DWORD(std::strtoul(ReadFileBytes(tools.path + "avr-size.hang").c_str(), nullptr, 10));
     ASSERT_NE(0u, toolId);
     UniqueHandle tool(OpenProcess(SYNCHRONIZE, FALSE, toolId));
-    if (tool)
+    if (tool) {
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(tool.get(), 5000));
+    }
 }
 
 TEST(MemoryAnalysis, WithoutAnInterpreterTheReportsAreReadAsTheyStandAndNoneIsCreated)

@@ -12,6 +12,15 @@ target_compile_definitions(e2e_analyzer PRIVATE
 set_tests_properties(e2e_analyzer PROPERTIES ENVIRONMENT "WINEPATH=${shims}")
 set_tests_properties(e2e_analyzer PROPERTIES RESOURCE_LOCK kevra-agent)   # it starts the real agent
 
+# The real agent with no tool shims on PATH or WINEPATH, finding the IDE's own tools: fixtures in the
+# prefix's real local application-data and program-files folders.
+kevra_wine_test(e2e_ide_tools SOURCES ide_tools_test.cpp AnalyzerDriver.cpp LIBS kevra_agent_driver ntdll)
+add_dependencies(e2e_ide_tools kevra_avr_shims kevra_road_elf kevra_canned_tool)
+target_compile_definitions(e2e_ide_tools PRIVATE
+    KEVRA_ROAD_ELF="${KEVRA_ROAD_ELF}" KEVRA_ROAD_NM="${KEVRA_ROAD_NM}" KEVRA_ROAD_SIZE="${KEVRA_ROAD_SIZE}"
+    KEVRA_CANNED_TOOL="$<TARGET_FILE:kevra_canned_tool>" KEVRA_SHIM_FOLDER="${KEVRA_AVR_SHIM_FOLDER}")
+set_tests_properties(e2e_ide_tools PROPERTIES RESOURCE_LOCK "kevra-agent;ide-settings")
+
 # Not a test: the analyzer window on the fixture's real tool output, for the README's screenshot.
 add_executable(analyzer_demo analyzer_demo.cpp)
 target_link_libraries(analyzer_demo PRIVATE kevra_analyzer kevra_agent_driver kevra_resources)
