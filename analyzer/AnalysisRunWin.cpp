@@ -18,7 +18,8 @@ constexpr std::wstring_view NoCurrentFolderSearch = L"NoDefaultCurrentDirectoryI
 bool IsVariable(std::wstring_view entry, std::wstring_view name)
 {
     const size_t equals = entry.find(L'=', 1);
-    return equals == name.size() && CompareStringOrdinal(entry.data(), int(equals), name.data(), int(name.size()), TRUE) == CSTR_EQUAL;
+    return equals == name.size() &&
+           CompareStringOrdinal(entry.data(), int(equals), name.data(), int(name.size()), TRUE) == CSTR_EQUAL;
 }
 
 // Runs the interpreter and waits at most limit milliseconds; then ends it and every process it
