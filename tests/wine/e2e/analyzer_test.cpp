@@ -447,11 +447,7 @@ TEST_F(AnalyzerRoad, BuildFoldersDeletedWhileTheyAreScannedStopNothing)
 
 TEST_F(AnalyzerRoad, ATempPathWithASpaceAnAmpersandAndAnAccentedLetterWorksAllTheWay)
 {
-    BOOL lossy = FALSE;
-    char accented[8]{};
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, L"\u00e9", 1, accented, sizeof accented, nullptr, &lossy);
-    if (lossy)
-        GTEST_SKIP() << "the ANSI code page has no \u00e9";
+    const std::string accented = "\xC3\xA9";   // é
     temp = scratch.path + "R&D Caf" + accented + " Temp\\";
     CreateDirectoryW(Widen(temp).c_str(), nullptr);
     Start();
@@ -471,4 +467,48 @@ TEST_F(AnalyzerRoad, ATempPathWithASpaceAnAmpersandAndAnAccentedLetterWorksAllTh
     EXPECT_TRUE(WaitFor([&] { return !(started = ChildProcesses(agent.process.dwProcessId, L"explorer.exe")).empty(); }));
     EXPECT_TRUE(CloseAnalyzer(analyzer, false));
     EXPECT_TRUE(VisibleWindows(agent.process.dwProcessId).empty());
+}
+
+namespace {
+
+// TEMP under a user name in another script than the system's code page: Cyrillic and Japanese
+// letters and a space, on a Western code page.
+struct UnicodeTempRoad : AnalyzerRoad {
+    UnicodeTempRoad() { temp = scratch.path + "\xD0\xA2\xD0\xB5\xD1\x81\xD1\x82 \xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0 Temp\\"; }
+};
+
+}  // namespace
+
+TEST_F(UnicodeTempRoad, ABuildUnderAnyScriptIsListedCopiedStartedAndAnalysed)
+{
+    const std::string copies = scratch.path + "\xD0\x9A\xD0\xBE\xD0\xBF\xD0\xB8\xD0\xB8 \xE3\x82\xB3\xE3\x83\x94\xE3\x83\xBC\\";
+    CreateDirectoryW(Widen(copies).c_str(), nullptr);
+    WriteIni("1", ShortPathOf(copies));   // the settings file holds what its code page can
+    Start();
+
+    const std::string elf = AddBuild("arduino_build_7", "RoadFixture");
+    ASSERT_TRUE(SimulatorStartedWith(elf));   // its true path, whole
+    EXPECT_EQ(":00000001FF\r\n", ReadFileBytes(copies + "RoadFixture.HEX"));
+    EXPECT_TRUE(WaitFor([&] {
+        return ControlText(agent.mainWindow, IdStatusText) ==
+               "Temp folder is \"" + temp + "\"\r\n\r\n1. \"arduino_build_7\\RoadFixture.cpp.hex\"\r\n"
+               "Last modified 0 minute ago\r\n\r\n";
+    }));
+
+    HWND analyzer = OpenAnalyzer(MenuMemoryAnalyzer, "RoadFixture");
+    ASSERT_TRUE(analyzer);
+    Rows rows;
+    long total = 0;
+    const std::vector<Symbol> symbols = FixtureSymbols();
+    for (const Symbol& s : symbols) {
+        rows.push_back({ s.name.substr(0, 255), s.type, std::to_string(s.size) });
+        total += s.size;
+    }
+    EXPECT_EQ(rows, ListRows(GetDlgItem(analyzer, IdSymbolList)));
+    EXPECT_EQ("FLASH: " + Grouped(total) + " bytes used by " + std::to_string(symbols.size()) + " objects",
+              ControlText(analyzer, IdFlashLine));
+    EXPECT_TRUE(CloseAnalyzer(analyzer, false));
+    // Started once, however many polls and notifications came after.
+    const std::vector<std::string> starts = agent.SimulatorStarts();
+    EXPECT_EQ(1, std::count(starts.begin(), starts.end(), elf));
 }
