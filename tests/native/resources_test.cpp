@@ -115,19 +115,19 @@ int WrappedLines(std::string_view line, int areaWidth, double scale)
 
 TEST(SystemFontModel, WrapsAtSpacesCountingTheSpaceThatEndsALine)
 {
-    // 'i' is 4 px wide, the space 4 px, 'm' 12 px: worked out on a 380 px area.
+    // 'i' and the space are 4 px wide, 'm' 12 px: worked out on a 380 px area.
     const std::string is93 = std::string(93, 'i'), is94 = std::string(94, 'i');
-    const struct { std::string line; double scale; int lines; } cases[] = {
-        { "", 1.0, 1 },
-        { std::string(95, 'i'), 1.0, 1 },          // 380 px: exactly full
-        { std::string(96, 'i'), 1.0, 2 },          // one word too wide for the area is cut
-        { std::string(95, 'i'), 1.05, 2 },         // 399 px once widened
-        { is93 + " i", 1.0, 1 },                   // 372 + 4 + 4
-        { is94 + " i", 1.0, 2 },                   // 376 + 4 fills the line; the next word goes down
-        { "mm mm mm", 1.0, 1 },
+    const struct { const char* what; std::string line; double scale; int lines; } cases[] = {
+        { "empty", "", 1.0, 1 },
+        { "exactly full", std::string(95, 'i'), 1.0, 1 },
+        { "one word too wide is cut", std::string(96, 'i'), 1.0, 2 },
+        { "full once widened by 5%", std::string(95, 'i'), 1.05, 2 },
+        { "372 + 4 + 4", is93 + " i", 1.0, 1 },
+        { "376 + 4 fills the line", is94 + " i", 1.0, 2 },
+        { "short words", "mm mm mm", 1.0, 1 },
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.line.size());
+        SCOPED_TRACE(c.what);
         EXPECT_EQ(c.lines, WrappedLines(c.line, 380, c.scale));
     }
 }
