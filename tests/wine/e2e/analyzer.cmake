@@ -10,7 +10,8 @@ target_compile_definitions(e2e_analyzer PRIVATE
     KEVRA_ROAD_ELF="${KEVRA_ROAD_ELF}" KEVRA_ROAD_NM="${KEVRA_ROAD_NM}" KEVRA_ROAD_SIZE="${KEVRA_ROAD_SIZE}"
     KEVRA_CANNED_TOOL="$<TARGET_FILE:kevra_canned_tool>" KEVRA_SHIM_FOLDER="${KEVRA_AVR_SHIM_FOLDER}")
 set_tests_properties(e2e_analyzer PROPERTIES ENVIRONMENT "WINEPATH=${shims}")
-set_tests_properties(e2e_analyzer PROPERTIES RESOURCE_LOCK kevra-agent)   # it starts the real agent
+# It starts the real agent, which reads the IDE's settings in the prefix (see e2e/CMakeLists.txt).
+set_tests_properties(e2e_analyzer PROPERTIES RESOURCE_LOCK "kevra-agent;ide-settings")
 
 # The real agent with no tool shims on PATH or WINEPATH, finding the IDE's own tools: fixtures in the
 # prefix's real local application-data and program-files folders.
