@@ -4,9 +4,6 @@
 
 #include "core/SettingsText.h"
 
-std::string SizeReport;
-std::vector<std::string> SymbolLines;
-std::string AnalyzedElfPath;
 
 namespace {
 
@@ -67,7 +64,8 @@ std::vector<std::string> CutSymbolLines(std::string_view mapText)
 {
     std::vector<std::string> lines;
     size_t from = 0;
-    for (size_t end; (end = mapText.find(LineEnd, from)) != std::string_view::npos; from = end + LineEnd.size())
+    for (size_t end; lines.size() < SymbolLineLimit && (end = mapText.find(LineEnd, from)) != std::string_view::npos;
+         from = end + LineEnd.size())
         lines.emplace_back(mapText.substr(from, end - from));
     return lines;
 }

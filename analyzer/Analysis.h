@@ -1,7 +1,7 @@
 // analyzer/Analysis.h: the memory analysis of the last build. avr-size and avr-nm run on its .elf
 // through the command interpreter and write their reports beside it; this module builds their
 // command lines and reads the reports: the SRAM and FLASH summary lines and the name, type and size
-// of every symbol. The runs themselves (RunMemoryAnalysis, AnalyzeBuild) are in AnalysisRun.h.
+// of every symbol. The runs themselves (AnalyzeBuild) are in AnalysisRun.h.
 #pragma once
 
 #include <cstdint>
@@ -10,19 +10,25 @@
 #include <string_view>
 #include <vector>
 
-// The last run's output, replaced by each run and read by the analyzer window and the CSV export.
-// Touched by the user-interface thread only.
-extern std::string SizeReport;                 // the avr-size report, bytes unchanged
-extern std::vector<std::string> SymbolLines;   // the avr-nm lines, without their CR LF
-// The .elf the last run analysed: the copy of LastElfPath that both reports came from, so that the
-// window's caption and the CSV file's name stay those of the build the rows are of.
-extern std::string AnalyzedElfPath;
+// What one run found, handed by value to the analyzer window, which shows and exports it.
+struct AnalysisResult {
+    // The .elf the run analysed: the copy of LastElfPath that both reports came from, so that the
+    // window's caption and the CSV file's name stay those of the build the rows are of.
+    std::string elfPath;
+    std::string sizeReport;                 // the avr-size report, bytes unchanged
+    std::vector<std::string> symbolLines;   // the avr-nm lines, without their CR LF
+};
+
+// A report holds at most this many symbol lines; lines beyond are dropped. A real program has a few
+// thousand, and each kept line costs memory of its own however short it is.
+constexpr size_t SymbolLineLimit = 1'000'000;
 
 // Field n (1-based) of text split at delimiter: the text before the first delimiter is field 1,
 // adjacent delimiters give an empty field, and n beyond the last field (or below 1) gives "".
 std::string SplitField(std::string_view text, std::string_view delimiter, int64_t n);
 
-// The lines of a report, each ended by CR LF; text after the last CR LF is dropped.
+// The lines of a report, each ended by CR LF; text after the last CR LF is dropped, and so is every
+// line after the first SymbolLineLimit.
 std::vector<std::string> CutSymbolLines(std::string_view mapText);
 
 // "SRAM: <data> B in static data, <bss> B in uninitialized variables", the counts taken as text from

@@ -1,7 +1,7 @@
 // analyzer/AnalysisRun.h: the memory analysis run: avr-size and avr-nm on the last build's .elf,
 // each through the command interpreter named by COMSPEC, hidden and waited for a bounded time;
-// their reports are read into SizeReport and SymbolLines (Analysis.h). Runs on the user-interface
-// thread and blocks it. Changes nothing of the user's environment: the interpreter gets its own.
+// their reports are read back as the run's result (Analysis.h). Runs on the user-interface thread and
+// blocks it. Changes nothing of the user's environment: the interpreter gets its own.
 #pragma once
 
 #include <windows.h>
@@ -26,13 +26,7 @@ HANDLE StartHiddenProcess(const std::string& program, const std::string& paramet
 std::wstring InterpreterEnvironment(const std::string& toolFolder);
 
 // Runs both tools on elfPath, found on PATH or else in the Arduino IDE's own tool folder
-// (AvrToolFolderForInterpreter), waiting at most runLimit milliseconds for each, and replaces
-// SizeReport and SymbolLines with what their reports hold then. A tool that fails or is ended
-// leaves an empty, partial or earlier report; a path that cannot be put on a command line safely
-// leaves both empty. Nothing is reported.
-void AnalyzeBuild(const std::string& elfPath, DWORD runLimit = ToolRunLimit);
-
-// The "Memory Analyzer" command: disables the main window's control commandId (none for the menu's
-// command), analyses LastElfPath as it stands at the start, shows the result and enables the
-// control again.
-void RunMemoryAnalysis(HWND mainWindow, int commandId);
+// (AvrToolFolderForInterpreter), waiting at most runLimit milliseconds for each, and returns what
+// their reports hold then. A tool that fails or is ended leaves an empty, partial or earlier report;
+// a path that cannot be put on a command line safely gives both empty. Nothing is reported.
+AnalysisResult AnalyzeBuild(const std::string& elfPath, DWORD runLimit = ToolRunLimit);

@@ -4,9 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "analyzer/AnalyzerWindow.h"
 #include "analyzer/ToolFolders.h"
-#include "core/SharedValues.h"
 #include "core/Win32.h"
 
 namespace {
@@ -137,33 +135,21 @@ std::wstring InterpreterEnvironment(const std::string& toolFolder)
     return block;
 }
 
-void AnalyzeBuild(const std::string& elfPath, DWORD runLimit)
+AnalysisResult AnalyzeBuild(const std::string& elfPath, DWORD runLimit)
 {
-    AnalyzedElfPath = elfPath;
-    SizeReport.clear();
-    SymbolLines.clear();
+    AnalysisResult result{ elfPath, {}, {} };
     const std::optional<std::string> toolElf = ToolElfPath(elfPath);
     const std::optional<std::string> sizeRun = toolElf ? SizeRunParameters(*toolElf, elfPath) : std::nullopt;
     const std::optional<std::string> symbolRun = toolElf ? SymbolRunParameters(*toolElf, elfPath) : std::nullopt;
     // Such a path never reaches the interpreter: the result is empty, as when the tools are missing.
     if (!sizeRun || !symbolRun)
-        return;
+        return result;
     const std::string interpreter = EnvironmentText(L"COMSPEC");
     // Looked up afresh for each analysis: the IDE may install its tools while the agent runs.
     const std::wstring environment = InterpreterEnvironment(AvrToolFolderForInterpreter());
     RunAndWait(interpreter, *sizeRun, environment, runLimit);
-    SizeReport = ReadReport(elfPath + ".size");
+    result.sizeReport = ReadReport(elfPath + ".size");
     RunAndWait(interpreter, *symbolRun, environment, runLimit);
-    SymbolLines = CutSymbolLines(ReadReport(elfPath + ".map"));
-}
-
-void RunMemoryAnalysis(HWND mainWindow, int commandId)
-{
-    // The menu's command id names no control, so for it nothing is disabled.
-    const HWND command = GetDlgItem(mainWindow, commandId);
-    EnableWindow(command, FALSE);
-    // One copy for both runs and both files: a build landing meanwhile cannot mix two builds.
-    AnalyzeBuild(ReadLastElfPath());
-    ShowAnalyzerWindow(mainWindow);
-    EnableWindow(command, TRUE);
+    result.symbolLines = CutSymbolLines(ReadReport(elfPath + ".map"));
+    return result;
 }

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "analyzer/Analysis.h"
 #include "analyzer/AnalyzerText.h"
+#include "analyzer/CsvExport.h"
 #include "ui/Window.h"
 
 namespace {
@@ -25,13 +25,6 @@ constexpr struct { const char* title; int width; } Columns[] = {
     { "Name", 380 },
     { "Type", 40 },
     { "Size", 60 },
-};
-
-// What one open window shows, copied from the run when it opens; kept on the window (DWLP_USER).
-struct AnalyzerRows {
-    std::string elfPath;
-    std::string sizeReport;
-    std::vector<std::string> symbolLines;
 };
 
 LRESULT GetExtendedStyle(HWND list) { return SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0); }
@@ -64,7 +57,7 @@ void SetUpList(HWND list)
         SetColumnWidth(list, i, Columns[i].width);
 }
 
-void FillWindow(HWND window, const AnalyzerRows& rows)
+void FillWindow(HWND window, const AnalysisResult& rows)
 {
     SetDlgItemTextW(window, IdSramLine, Widen(SramSummaryText(rows.sizeReport)).c_str());
     HWND list = GetDlgItem(window, IdSymbolList);
@@ -100,8 +93,9 @@ INT_PTR CALLBACK AnalyzerWindowProc(HWND window, UINT message, WPARAM wParam, LP
 {
     switch (message) {
     case WM_INITDIALOG:
+        // The window's own result, kept on it for the export.
         SetWindowLongPtrW(window, DWLP_USER, lParam);
-        FillWindow(window, *reinterpret_cast<const AnalyzerRows*>(lParam));
+        FillWindow(window, *reinterpret_cast<const AnalysisResult*>(lParam));
         return TRUE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
@@ -109,7 +103,7 @@ INT_PTR CALLBACK AnalyzerWindowProc(HWND window, UINT message, WPARAM wParam, LP
             EndModal(window, 0);
             return TRUE;
         case IdExportCsv: {
-            const auto& rows = *reinterpret_cast<const AnalyzerRows*>(GetWindowLongPtrW(window, DWLP_USER));
+            const auto& rows = *reinterpret_cast<const AnalysisResult*>(GetWindowLongPtrW(window, DWLP_USER));
             ExportSymbolsCsv(window, rows.elfPath, rows.symbolLines);
             return TRUE;
         }
@@ -119,9 +113,8 @@ INT_PTR CALLBACK AnalyzerWindowProc(HWND window, UINT message, WPARAM wParam, LP
     return FALSE;
 }
 
-void ShowAnalyzerWindow(HWND)
+void ShowAnalyzerWindow(AnalysisResult rows)
 {
-    const AnalyzerRows rows{ AnalyzedElfPath, SizeReport, SymbolLines };
     WindowDesc desc;
     desc.caption = AnalyzerCaption(rows.elfPath);
     desc.style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;

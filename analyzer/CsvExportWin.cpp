@@ -1,4 +1,4 @@
-#include "analyzer/AnalyzerWindow.h"
+#include "analyzer/CsvExport.h"
 
 #include <commdlg.h>
 #include <shellapi.h>

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "analyzer/AnalysisRun.h"
+#include "analyzer/AnalyzerWindow.h"
 #include "core/AgentText.h"
 #include "core/Settings.h"
 #include "core/SettingsText.h"
@@ -19,6 +20,15 @@ UniqueFont MainFont;
 HANDLE WatcherThread = nullptr;
 
 namespace {
+
+// The controls' ids: only this window's code touches its controls.
+constexpr int IdCopyHex = 997;
+constexpr int IdFolderLabel = 998;
+constexpr int IdChooseFolder = 999;
+constexpr int IdStatusText = 1000;   // the watcher's list of builds
+constexpr int IdMemoryAnalyzer = 1001;
+constexpr int IdRunLastProject = 1002;
+constexpr int IdHowTo = 1003;
 
 constexpr COLORREF Background = 0xAAFFDA;
 constexpr COLORREF Text = 0x554848;
@@ -91,13 +101,26 @@ void ChooseTargetFolder()
     SaveSettings();
 }
 
+// The "Memory Analyzer" command: analyses LastElfPath as it stands now and shows the result until the
+// user closes it. The button that started it stays disabled meanwhile; the menu's command has none.
+void RunMemoryAnalysis(int commandId)
+{
+    const HWND button = commandId == IdMemoryAnalyzer ? GetDlgItem(MainWindow, IdMemoryAnalyzer) : nullptr;
+    if (button)
+        EnableWindow(button, FALSE);
+    ShowAnalyzerWindow(AnalyzeBuild(ReadLastElfPath()));
+    if (button)
+        EnableWindow(button, TRUE);
+}
+
 void Initialise()
 {
     WatcherThread = CreateThread(nullptr, StackSize, BuildWatcher, MainWindow, 0, nullptr);
     TrayIconAdd();
     CreateTrayMenu();
     if (!PathExists(SettingsFile)) {
-        DiscoverSketchbookFolder(MainWindow);
+        if (const std::optional<std::string> found = DiscoverSketchbookFolder())
+            SetFolderLabel(*found);
         ShowHowTo(MainWindow);
     }
 }
@@ -105,7 +128,7 @@ void Initialise()
 INT_PTR OnCommand(int id, int code)
 {
     if ((id == IdMemoryAnalyzer && code == 0) || id == MenuMemoryAnalyzer)
-        RunMemoryAnalysis(MainWindow, id);
+        RunMemoryAnalysis(id);
     else if ((id == IdRunLastProject && code == 0) || id == MenuRunLastProject)
         StartSimulator(ReadLastElfPath());
     else if ((id == IdHowTo && code == 0) || id == MenuHowTo)

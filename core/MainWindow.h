@@ -8,15 +8,6 @@
 
 #include "core/Win32.h"
 
-// Control ids of the main window.
-constexpr int IdCopyHex = 997;
-constexpr int IdFolderLabel = 998;
-constexpr int IdChooseFolder = 999;
-constexpr int IdStatusText = 1000;   // the watcher's list of builds
-constexpr int IdMemoryAnalyzer = 1001;
-constexpr int IdRunLastProject = 1002;
-constexpr int IdHowTo = 1003;
-
 extern HWND MainWindow;
 extern UniqueFont MainFont;      // "System" 14 pt, every control's font; released by the entry point
 extern HANDLE WatcherThread;

@@ -5,10 +5,9 @@
 // unreadable file gives the defaults, a failed write leaves the values in memory as they are.
 #pragma once
 
-#include <windows.h>
-
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,9 +54,9 @@ bool IsUsableFolder(const std::string& path);
 // LocalAppDataFolder\Arduino15\preferences.txt (IDE 1.5 - 1.8); sketchbook.path in the Windows Store
 // edition's DocumentsFolder\ArduinoData\preferences.txt; directories.user in the profile's
 // .arduinoIDE\arduino-cli.yaml (IDE 2.x). A value counts only when IsUsableFolder takes it. When found:
-// sets homedir, shows it in the folder label (id 998) of mainWindow (which may be null) and saves the
-// settings.
-void DiscoverSketchbookFolder(HWND mainWindow);
+// sets homedir, saves the settings and returns the folder, for the main window to show; nullopt when
+// nothing was found, and then nothing is set or saved.
+std::optional<std::string> DiscoverSketchbookFolder();
 
 // The write times of the preferences files that may name a build.path (0 for a missing file), read
 // without opening them; compared at each poll.

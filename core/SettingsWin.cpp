@@ -17,7 +17,6 @@ std::string& LocalAppDataFolderValue = *new std::string;
 std::string& DocumentsFolderValue = *new std::string;
 
 constexpr wchar_t Section[] = L"Config";
-constexpr int FolderLabelId = 998;
 
 // The file stays in the ANSI code page, as older versions wrote and read it: the wide calls convert
 // with that code page, and only values that fit it are written.
@@ -224,18 +223,17 @@ bool IsUsableFolder(const std::string& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-void DiscoverSketchbookFolder(HWND mainWindow)
+std::optional<std::string> DiscoverSketchbookFolder()
 {
     std::optional<std::string> homedir;
     for (auto source : { RoamingSketchbook, Arduino15Sketchbook, ArduinoDataSketchbook, ArduinoIde2Sketchbook })
         if ((homedir = UsableFolder(source())))
             break;
     if (!homedir)
-        return;
+        return std::nullopt;
     WriteHomeDir(*homedir);
-    if (mainWindow)
-        SetDlgItemTextW(mainWindow, FolderLabelId, Widen(WithoutTrailingBackslashes(*homedir)).c_str());
     SaveSettings();
+    return homedir;
 }
 
 BuildPathStamp ReadBuildPathStamp()

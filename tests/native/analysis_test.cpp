@@ -65,6 +65,11 @@ TEST(SymbolLines, OnlyLinesEndedByCrLfAreKept)
         SCOPED_TRACE(c.map);
         EXPECT_EQ(c.lines, CutSymbolLines(c.map));
     }
+    // Empty lines cost little of a 64 MB report but a string each: their number is bounded too.
+    std::string manyEmpty;
+    for (size_t i = 0; i < SymbolLineLimit + 2; ++i)
+        manyEmpty += "\r\n";
+    EXPECT_EQ(SymbolLineLimit, CutSymbolLines(manyEmpty).size());
 }
 
 TEST(FlashSummary, SumsEverySizeAndGroupsTheTotal)

@@ -9,12 +9,11 @@
 #include "DriveAnalyzer.h"
 #include "Fixture.h"
 #include "analyzer/AnalysisRun.h"
+#include "analyzer/AnalyzerWindow.h"
 #include "core/Settings.h"
 #include "core/SharedValues.h"
 
 namespace {
-
-constexpr int IdMemoryAnalyzer = 1001;
 
 // The build tree's Unix path as Wine's Z: drive sees it.
 std::string FromUnix(std::string path)
@@ -24,14 +23,6 @@ std::string FromUnix(std::string path)
             c = '\\';
     return "Z:" + path;
 }
-
-struct MainWindow {
-    HWND window = CreateWindowExW(0, L"STATIC", L"main", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr,
-                                  nullptr, nullptr);
-    HWND button = CreateWindowExW(0, L"BUTTON", L"Memory Analyzer", WS_CHILD, 0, 0, 100, 20, window,
-                                  reinterpret_cast<HMENU>(IdMemoryAnalyzer), nullptr, nullptr);
-    ~MainWindow() { DestroyWindow(window); }
-};
 
 // text, data and bss of the counts line of an avr-size report.
 struct SizeCounts { long text = -1, data = -1, bss = -1; };
@@ -68,48 +59,46 @@ TEST(MemoryAnalysis, RunsBothToolsThroughTheInterpreterOnAPathWithASpaceAndAnAmp
     ASSERT_TRUE(CopyFileW(Widen(FromUnix(KEVRA_FIXTURE_ELF)).c_str(), Widen(elf).c_str(), FALSE));
     WriteLastElfPath(elf);
 
-    MainWindow main;
-    OpenDriven("[kevra+ v0.3] Memory Analyzer: MemoryFixture.hex", [&] { RunMemoryAnalysis(main.window, IdMemoryAnalyzer); },
-               [&](HWND analyzer) {
+    const AnalysisResult run = AnalyzeBuild(ReadLastElfPath());
+    EXPECT_EQ(elf, run.elfPath);
+    OpenDriven("[kevra+ v0.3] Memory Analyzer: MemoryFixture.hex", [&] { ShowAnalyzerWindow(run); }, [&](HWND analyzer) {
         ASSERT_TRUE(analyzer);
-        EXPECT_FALSE(IsWindowEnabled(main.button));   // until the window has closed
         // The window shows what the run read, one row per line in the tool's order.
         std::vector<std::vector<std::string>> rows;
-        for (const std::string& line : SymbolLines)
+        for (const std::string& line : run.symbolLines)
             rows.push_back({ SymbolName(line), SymbolType(line), SizeText(SymbolSize(line)) });
         EXPECT_EQ(rows, ListRows(GetDlgItem(analyzer, 1000)));
     });
-    EXPECT_TRUE(IsWindowEnabled(main.button));
 
     // The tool's own report, made at build time on Linux, against what the agent read back.
     const SizeCounts expected = CountsOf(ReadFileBytes(FromUnix(KEVRA_FIXTURE_SIZE)));
     ASSERT_GT(expected.text, 0);
-    ASSERT_NE(std::string::npos, SizeReport.find("\r\n")) << SizeReport;
-    EXPECT_EQ(SizeReport, ReadFileBytes(elf + ".size"));
-    const SizeCounts got = CountsOf(SizeReport);
+    ASSERT_NE(std::string::npos, run.sizeReport.find("\r\n")) << run.sizeReport;
+    EXPECT_EQ(run.sizeReport, ReadFileBytes(elf + ".size"));
+    const SizeCounts got = CountsOf(run.sizeReport);
     EXPECT_EQ(expected.text, got.text);
     EXPECT_EQ("SRAM: " + std::to_string(expected.data) + " B in static data, " + std::to_string(expected.bss) +
                   " B in uninitialized variables",
-              SramSummaryText(SizeReport));
+              SramSummaryText(run.sizeReport));
 
-    ASSERT_FALSE(SymbolLines.empty()) << ReadFileBytes(elf + ".map");
+    ASSERT_FALSE(run.symbolLines.empty()) << ReadFileBytes(elf + ".map");
     std::vector<std::string> names;
-    for (const std::string& line : SymbolLines)
+    for (const std::string& line : run.symbolLines)
         names.push_back(SymbolName(line));
     for (const char* name : { "frameBuffer", "highScore", "levelDeltas", "main", "sprites::Sprite::blit(unsigned char, int)",
                               "drawText(char const*, unsigned char)" }) {
         SCOPED_TRACE(name);
         EXPECT_NE(names.end(), std::find(names.begin(), names.end(), name));
     }
-    EXPECT_EQ("00000200 B frameBuffer", SymbolLines.front());   // the largest first
+    EXPECT_EQ("00000200 B frameBuffer", run.symbolLines.front());   // the largest first
     // The global buffer is all of bss; the code symbols fit in text, the variables in data.
-    EXPECT_EQ(expected.bss, SizeOfType(SymbolLines, "Bb"));
-    EXPECT_LE(SizeOfType(SymbolLines, "Tt"), expected.text);
-    EXPECT_LE(SizeOfType(SymbolLines, "Dd"), expected.data);
-    const int64_t total = std::accumulate(SymbolLines.begin(), SymbolLines.end(), int64_t{0},
+    EXPECT_EQ(expected.bss, SizeOfType(run.symbolLines, "Bb"));
+    EXPECT_LE(SizeOfType(run.symbolLines, "Tt"), expected.text);
+    EXPECT_LE(SizeOfType(run.symbolLines, "Dd"), expected.data);
+    const int64_t total = std::accumulate(run.symbolLines.begin(), run.symbolLines.end(), int64_t{0},
                                           [](int64_t sum, const std::string& line) { return sum + SymbolSize(line); });
-    EXPECT_EQ("FLASH: " + GroupedThousands(total) + " bytes used by " + std::to_string(SymbolLines.size()) + " objects",
-              FlashSummaryText(SymbolLines));
+    EXPECT_EQ("FLASH: " + GroupedThousands(total) + " bytes used by " + std::to_string(run.symbolLines.size()) + " objects",
+              FlashSummaryText(run.symbolLines));
     EXPECT_GT(total, expected.bss);
 }
 
@@ -209,14 +198,14 @@ TEST(MemoryAnalysis, TheRealToolsReadBuildsInFoldersAndNamesOutsideTheCodePage)
         const std::string elf = folder + c.file;
         ASSERT_TRUE(CopyFileW(Widen(FromUnix(KEVRA_ROAD_ELF)).c_str(), Widen(elf).c_str(), FALSE));
 
-        AnalyzeBuild(elf);
-        EXPECT_EQ(expectedLines, SymbolLines);
-        const SizeCounts got = CountsOf(SizeReport);
+        const AnalysisResult run = AnalyzeBuild(elf);
+        EXPECT_EQ(expectedLines, run.symbolLines);
+        const SizeCounts got = CountsOf(run.sizeReport);
         EXPECT_EQ(expected.text, got.text);
         EXPECT_EQ(expected.data, got.data);
         EXPECT_EQ(expected.bss, got.bss);
         // The reports keep the build's long name, and nothing else was made.
-        EXPECT_EQ(SizeReport, ReadFileBytes(elf + ".size"));
+        EXPECT_EQ(run.sizeReport, ReadFileBytes(elf + ".size"));
         EXPECT_EQ((std::vector<std::string>{ c.file, std::string(c.file) + ".map", std::string(c.file) + ".size" }),
                   Entries(folder));
         EXPECT_TRUE(Entries(current.path).empty());
@@ -244,12 +233,10 @@ TEST(MemoryAnalysis, APathWithAPercentOrExclamationSignNeverReachesTheInterprete
         WriteFileBytes(elf + ".size", "   text\t   data\t    bss\r\n      1\t      2\t      3\r\n");
         WriteFileBytes(elf + ".map", "00000010 T stale\r\n");
         const std::vector<std::string> before = Entries(folder);
-        SizeReport = "earlier";
-        SymbolLines = { "earlier" };
 
-        AnalyzeBuild(elf);
-        EXPECT_EQ("", SizeReport);
-        EXPECT_TRUE(SymbolLines.empty());
+        const AnalysisResult run = AnalyzeBuild(elf);
+        EXPECT_EQ("", run.sizeReport);
+        EXPECT_TRUE(run.symbolLines.empty());
         EXPECT_EQ(before, Entries(folder));
         EXPECT_EQ("00000010 T stale\r\n", ReadFileBytes(elf + ".map"));
     }
@@ -267,8 +254,7 @@ TEST(MemoryAnalysis, TheInterpreterGetsItsOwnEnvironmentWithoutTheCurrentFolderS
     const std::wstring seen = L"kept";
     EnvironmentChange passed(L"KEVRA_PASSED_ON", &seen);
 
-    AnalyzeBuild(tools.path + "x.cpp.elf");
-    EXPECT_EQ(std::vector<std::string>{ "00000010 T a" }, SymbolLines);
+    EXPECT_EQ(std::vector<std::string>{ "00000010 T a" }, AnalyzeBuild(tools.path + "x.cpp.elf").symbolLines);
     const std::vector<std::string> environment = LinesOf(ReadFileBytes(tools.path + "avr-nm.env"));
     const auto has = [&](const std::string& entry) {
         return std::find(environment.begin(), environment.end(), entry) != environment.end();
@@ -289,9 +275,9 @@ TEST(MemoryAnalysis, AToolThatNeverEndsIsEndedWithTheInterpreterAndTheRunGoesOn)
     EnvironmentChange onPath(L"PATH", &path);
     const std::string elf = tools.path + "x.cpp.elf";
 
-    AnalyzeBuild(elf, 5000);
-    EXPECT_EQ((std::vector<std::string>{ "00000010 T a", "00000004 D b" }), SymbolLines);
-    EXPECT_EQ("", SizeReport);
+    const AnalysisResult run = AnalyzeBuild(elf, 5000);
+    EXPECT_EQ((std::vector<std::string>{ "00000010 T a", "00000004 D b" }), run.symbolLines);
+    EXPECT_EQ("", run.sizeReport);
     // The hanging tool, a child of the interpreter, is gone too.
     const DWORD toolId = DWORD(std::strtoul(ReadFileBytes(tools.path + "avr-size.hang").c_str(), nullptr, 10));
     ASSERT_NE(0u, toolId);
@@ -306,24 +292,20 @@ TEST(MemoryAnalysis, WithoutAnInterpreterTheReportsAreReadAsTheyStandAndNoneIsCr
     ScratchFolder scratch("analysis-none");
     EnvironmentChange noInterpreter(L"COMSPEC", nullptr);
     const std::string elf = scratch.path + "x.cpp.elf";
-    WriteLastElfPath(elf);
-    SizeReport = "earlier";
-    SymbolLines = { "earlier" };
-
-    OpenDriven("[kevra+ v0.3] Memory Analyzer: x.hex", [] { RunMemoryAnalysis(nullptr, 201); }, [](HWND analyzer) {
+    const AnalysisResult run = AnalyzeBuild(elf);
+    OpenDriven("[kevra+ v0.3] Memory Analyzer: x.hex", [&] { ShowAnalyzerWindow(run); }, [](HWND analyzer) {
         ASSERT_TRUE(analyzer);
         EXPECT_TRUE(ListRows(GetDlgItem(analyzer, 1000)).empty());
     });
-    EXPECT_EQ("", SizeReport);
-    EXPECT_TRUE(SymbolLines.empty());
+    EXPECT_EQ("", run.sizeReport);
+    EXPECT_TRUE(run.symbolLines.empty());
     EXPECT_TRUE(Entries(scratch.path).empty());   // a missing report is not made by reading it
 
     // A report that another program holds open, letting others read but not write, is read.
     WriteFileBytes(elf + ".map", "00000010 T held\r\n");
     UniqueHandle reader(CreateFileW(Widen(elf + ".map").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(reader);
-    AnalyzeBuild(elf);
-    EXPECT_EQ(std::vector<std::string>{ "00000010 T held" }, SymbolLines);
+    EXPECT_EQ(std::vector<std::string>{ "00000010 T held" }, AnalyzeBuild(elf).symbolLines);
 }
 
 TEST(MemoryAnalysis, AReportIsReadNoFurtherThanItsLimit)
@@ -346,6 +328,5 @@ TEST(MemoryAnalysis, AReportIsReadNoFurtherThanItsLimit)
         ASSERT_TRUE(writeAt(int64_t(ReportByteLimit) - 5, "00000020 T crossing\r\n"));
         ASSERT_TRUE(writeAt(int64_t(ReportByteLimit) + 100, "00000030 T beyond\r\n"));
     }
-    AnalyzeBuild(elf);
-    EXPECT_EQ(std::vector<std::string>{ "00000010 T first" }, SymbolLines);
+    EXPECT_EQ(std::vector<std::string>{ "00000010 T first" }, AnalyzeBuild(elf).symbolLines);
 }

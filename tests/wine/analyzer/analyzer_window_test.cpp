@@ -13,18 +13,22 @@
 #include "analyzer/Analysis.h"
 #include "analyzer/AnalyzerText.h"
 #include "analyzer/AnalyzerWindow.h"
+#include "analyzer/CsvExport.h"
 
 namespace {
 
 constexpr char BlinkCaption[] = "[kevra+ v0.3] Memory Analyzer: Blink.hex";
 const std::string LongName = "games::level_" + std::string(287, 'k');   // 300 characters
 
+// The run the window of a test shows.
+AnalysisResult Shown;
+
 void UseBlinkRun()
 {
-    AnalyzedElfPath = "C:\\Temp\\build7034.tmp\\Blink.cpp.elf";
-    SizeReport = "   text\t   data\t    bss\t    dec\t    hex\tfilename\r\n"
+    Shown.elfPath = "C:\\Temp\\build7034.tmp\\Blink.cpp.elf";
+    Shown.sizeReport = "   text\t   data\t    bss\t    dec\t    hex\tfilename\r\n"
                  "   1024\t     20\t    300\t   1344\t    540\tBlink.cpp.elf\r\n";
-    SymbolLines = {
+    Shown.symbolLines = {
         "00001000 B frameBuffer",
         "0000012c T " + LongName,
         "0000002a T sprites::Sprite::blit(unsigned char, int)",
@@ -61,10 +65,7 @@ std::vector<DWORD> OwnExplorers()
 LRESULT CALLBACK SecondRunProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
     if (message == WM_APP) {
-        AnalyzedElfPath = "C:\\Temp\\build9.tmp\\Other.cpp.elf";
-        SizeReport.clear();
-        SymbolLines = { "00000010 T other" };
-        ShowAnalyzerWindow(window);
+        ShowAnalyzerWindow({ "C:\\Temp\\build9.tmp\\Other.cpp.elf", "", { "00000010 T other" } });
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -76,7 +77,7 @@ TEST(AnalyzerWindow, ShowsTheRunInItsFixedLayout)
 {
     UseBlinkRun();
     HWND main = CreateWindowExW(0, L"STATIC", L"main", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200, nullptr, nullptr, nullptr, nullptr);
-    OpenDriven(BlinkCaption, [&] { ShowAnalyzerWindow(main); }, [&](HWND window) {
+    OpenDriven(BlinkCaption, [&] { ShowAnalyzerWindow(Shown); }, [&](HWND window) {
         ASSERT_TRUE(window);
         EXPECT_EQ(nullptr, GetWindow(window, GW_OWNER));
         EXPECT_TRUE(IsWindowEnabled(main));   // not owned, so not disabled
@@ -145,10 +146,7 @@ TEST(AnalyzerWindow, ShowsTheRunInItsFixedLayout)
 
 TEST(AnalyzerWindow, WithoutAnyOutputShowsNoRowsAndZeroTotals)
 {
-    AnalyzedElfPath.clear();
-    SizeReport.clear();
-    SymbolLines.clear();
-    OpenDriven("[kevra+ v0.3] Memory Analyzer: .hex", [] { ShowAnalyzerWindow(nullptr); }, [](HWND window) {
+    OpenDriven("[kevra+ v0.3] Memory Analyzer: .hex", [] { ShowAnalyzerWindow({}); }, [](HWND window) {
         ASSERT_TRUE(window);
         EXPECT_TRUE(ListRows(GetDlgItem(window, IdSymbolList)).empty());
         EXPECT_EQ("FLASH: 0 bytes used by 0 objects", ControlText(window, IdFlashLine));
@@ -166,7 +164,7 @@ TEST(AnalyzerWindow, CloseAndTheCaptionsCloseEndItWhileEscapeAndOtherIdsDoNot)
     for (const auto& closer : closers) {
         SCOPED_TRACE(closer.how);
         bool returned = false;
-        OpenDriven(BlinkCaption, [&] { ShowAnalyzerWindow(nullptr); returned = true; }, [&](HWND window) {
+        OpenDriven(BlinkCaption, [&] { ShowAnalyzerWindow(Shown); returned = true; }, [&](HWND window) {
             ASSERT_TRUE(window);
             for (WPARAM ignored : { WPARAM(IDCANCEL), WPARAM(4242), WPARAM(IdSramLine) })
                 SendMessageW(window, WM_COMMAND, ignored, 0);
@@ -230,7 +228,7 @@ TEST_F(CsvExport, WritesEveryNameWholeReplacesAnEarlierFileAndShowsItInTheExplor
 {
     const std::string path = folder + "Blink symbols.csv";
     WriteFileBytes(path, std::string(20000, 'x') + "\r\n");   // longer than the export: nothing of it may stay
-    OpenDriven(BlinkCaption, [] { ShowAnalyzerWindow(nullptr); }, [&](HWND window) {
+    OpenDriven(BlinkCaption, [] { ShowAnalyzerWindow(Shown); }, [&](HWND window) {
         ASSERT_TRUE(window);
         HWND dialog = OpenSaveDialog(window);
         ASSERT_TRUE(dialog);
@@ -258,7 +256,7 @@ TEST_F(CsvExport, WritesEveryNameWholeReplacesAnEarlierFileAndShowsItInTheExplor
 
 TEST_F(CsvExport, CancellingWritesAndStartsNothing)
 {
-    OpenDriven(BlinkCaption, [] { ShowAnalyzerWindow(nullptr); }, [&](HWND window) {
+    OpenDriven(BlinkCaption, [] { ShowAnalyzerWindow(Shown); }, [&](HWND window) {
         ASSERT_TRUE(window);
         HWND dialog = OpenSaveDialog(window);
         ASSERT_TRUE(dialog);
@@ -276,7 +274,7 @@ TEST_F(CsvExport, AFileLockedByAnotherProgramStaysAsItWasAndNoExplorerOpens)
     WriteFileBytes(path, "kept\r\n");
     UniqueHandle lock(CreateFileW(Widen(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(lock);
-    OpenDriven(BlinkCaption, [] { ShowAnalyzerWindow(nullptr); }, [&](HWND window) {
+    OpenDriven(BlinkCaption, [] { ShowAnalyzerWindow(Shown); }, [&](HWND window) {
         ASSERT_TRUE(window);
         HWND dialog = OpenSaveDialog(window);
         ASSERT_TRUE(dialog);
@@ -299,7 +297,7 @@ TEST_F(CsvExport, ExportsTheRowsItShowsAfterAFurtherRunFromTheTray)
     RegisterClassW(&cls);
     HWND main = CreateWindowExW(0, cls.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     const std::string path = folder + "first.csv";
-    OpenDriven(BlinkCaption, [] { ShowAnalyzerWindow(nullptr); }, [&](HWND first) {
+    OpenDriven(BlinkCaption, [] { ShowAnalyzerWindow(Shown); }, [&](HWND first) {
         ASSERT_TRUE(first);
         PostMessageW(main, WM_APP, 0, 0);
         HWND second = WaitForAnalyzer("[kevra+ v0.3] Memory Analyzer: Other.hex");
@@ -322,14 +320,14 @@ TEST_F(CsvExport, ExportsTheRowsItShowsAfterAFurtherRunFromTheTray)
 TEST_F(CsvExport, AHugeRunListsItsFirstRowsWhileTheTotalsAndTheFileCoverEverySymbol)
 {
     const size_t symbols = ListRowLimit + 2;
-    SymbolLines.clear();
+    Shown.symbolLines.clear();
     std::string csv = "Name;Type;Size\r\n";
     for (size_t i = 0; i < symbols; ++i) {
-        SymbolLines.push_back("00000001 T s" + std::to_string(i));
+        Shown.symbolLines.push_back("00000001 T s" + std::to_string(i));
         csv += "s" + std::to_string(i) + ";T;1\r\n";
     }
     const std::string path = folder + "huge.csv";
-    OpenDriven(BlinkCaption, [] { ShowAnalyzerWindow(nullptr); }, [&](HWND window) {
+    OpenDriven(BlinkCaption, [] { ShowAnalyzerWindow(Shown); }, [&](HWND window) {
         ASSERT_TRUE(window);
         HWND list = GetDlgItem(window, IdSymbolList);
         EXPECT_EQ(LRESULT(100'000), SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
@@ -403,7 +401,7 @@ TEST_F(CsvExport, AFileHeldByAReaderThatLetsOthersWriteIsWrittenAndShown)
     UniqueHandle reader(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(reader);
-    OpenDriven(BlinkCaption, [] { ShowAnalyzerWindow(nullptr); }, [&](HWND window) {
+    OpenDriven(BlinkCaption, [] { ShowAnalyzerWindow(Shown); }, [&](HWND window) {
         ASSERT_TRUE(window);
         HWND dialog = OpenSaveDialog(window);
         ASSERT_TRUE(dialog);

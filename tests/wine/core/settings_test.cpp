@@ -222,7 +222,7 @@ TEST_F(SettingsFixture, DiscoveryPresetsHomeDirAndSaves)
 {
     const std::string sketches = Folder("Sketches");
     Put(arduino, "preferences.txt", "editor.font=Mono\r\nsketchbook.path=" + WithoutBackslash(sketches) + "\r\nx=1\r\n");
-    DiscoverSketchbookFolder(nullptr);
+    DiscoverSketchbookFolder();
     EXPECT_EQ(sketches, ReadHomeDir());
     EXPECT_EQ("[Config]\r\ncopyhex=0\r\nhomedir=" + sketches + "\r\n", ReadFileBytes(SettingsFile));
 }
@@ -230,12 +230,12 @@ TEST_F(SettingsFixture, DiscoveryPresetsHomeDirAndSaves)
 TEST_F(SettingsFixture, DiscoveryWithoutAValueWritesNothing)
 {
     Put(arduino, "preferences.txt", "editor.font=Mono\r\n");
-    DiscoverSketchbookFolder(nullptr);
+    DiscoverSketchbookFolder();
     EXPECT_EQ("", ReadHomeDir());
     EXPECT_FALSE(PathExists(SettingsFile));
 
     RemoveIdeFolder(arduino);
-    DiscoverSketchbookFolder(nullptr);
+    DiscoverSketchbookFolder();
     EXPECT_FALSE(PathExists(SettingsFile));
 }
 
@@ -251,27 +251,23 @@ TEST_F(SettingsFixture, DiscoveryReadsOnlyTheFirstFileTheSearchReturns)
     const std::string second = first == "a.txt" ? "b.txt" : "a.txt";
 
     WriteFileBytes(arduino + second, "sketchbook.path=" + Folder("Second") + "\r\n");
-    DiscoverSketchbookFolder(nullptr);
+    DiscoverSketchbookFolder();
     EXPECT_EQ("", ReadHomeDir());
     EXPECT_FALSE(PathExists(SettingsFile));
 
     const std::string firstFolder = Folder("First");
     WriteFileBytes(arduino + first, "sketchbook.path=" + firstFolder + "\\\\");  // at the end, three backslashes
-    DiscoverSketchbookFolder(nullptr);
+    DiscoverSketchbookFolder();
     EXPECT_EQ(firstFolder, ReadHomeDir());
 }
 
-TEST_F(SettingsFixture, DiscoveryShowsTheFolderInTheLabel)
+TEST_F(SettingsFixture, DiscoveryReturnsTheFolderItSetForTheWindowToShow)
 {
-    HWND window = CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    HWND label = CreateWindowExW(0, L"STATIC", L"old", WS_CHILD, 0, 0, 10, 10, window, HMENU(998), nullptr, nullptr);
     Put(arduino, "preferences.txt", "sketchbook.path=C:\\\r\n");
-    DiscoverSketchbookFolder(window);
-    wchar_t text[64] = {};
-    GetWindowTextW(label, text, 64);
-    EXPECT_STREQ(L"C:", text);
+    EXPECT_EQ(std::optional<std::string>("C:\\"), DiscoverSketchbookFolder());
     EXPECT_EQ("C:\\", ReadHomeDir());
-    DestroyWindow(window);
+    RemoveIdeFolder(arduino);
+    EXPECT_FALSE(DiscoverSketchbookFolder());
 }
 
 TEST_F(SettingsFixture, DiscoveryFallsBackThroughEveryIdeInOrder)
@@ -315,7 +311,7 @@ TEST_F(SettingsFixture, DiscoveryFallsBackThroughEveryIdeInOrder)
             Put(arduinoData, "preferences.txt", *c.data);
         if (c.yaml)
             Put(arduinoIde, "arduino-cli.yaml", *c.yaml);
-        DiscoverSketchbookFolder(nullptr);
+        DiscoverSketchbookFolder();
         EXPECT_EQ(c.homedir, ReadHomeDir());
         EXPECT_EQ(!c.homedir.empty(), PathExists(SettingsFile));
     }
@@ -381,7 +377,7 @@ TEST_F(SettingsFixture, DiscoveryTakesOnlyLocalAbsoluteFoldersThatExist)
         case ArduinoData: Put(arduinoData, "preferences.txt", preferences); break;
         case Yaml: Put(arduinoIde, "arduino-cli.yaml", "directories:\n  user: " + c.value + "\n"); break;
         }
-        DiscoverSketchbookFolder(nullptr);
+        DiscoverSketchbookFolder();
         EXPECT_EQ("", ReadHomeDir());
         EXPECT_FALSE(PathExists(SettingsFile));
     }
@@ -536,7 +532,7 @@ TEST_F(SettingsFixture, SettingsFilesAreReadOnlyToTheirFirstMegabyte)
             if (build) {
                 EXPECT_EQ(seen ? std::vector{ folder } : std::vector<std::string>{}, ArduinoBuildPathFolders());
             } else {
-                DiscoverSketchbookFolder(nullptr);
+                DiscoverSketchbookFolder();
                 EXPECT_EQ(seen ? folder : "", ReadHomeDir());
             }
         }

@@ -25,15 +25,15 @@ std::string WithCrLf(const std::string& text)
 int main(int argc, char** argv)
 {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 20;
-    AnalyzedElfPath = "C:\\Users\\Maker\\AppData\\Local\\Temp\\build7034.tmp\\RoadFixture.cpp.elf";
-    SizeReport = WithCrLf(ReadFileBytes(FromUnixPath(KEVRA_ROAD_SIZE)));
-    SymbolLines = CutSymbolLines(WithCrLf(ReadFileBytes(FromUnixPath(KEVRA_ROAD_NM))));
+    const AnalysisResult run{ "C:\\Users\\Maker\\AppData\\Local\\Temp\\build7034.tmp\\RoadFixture.cpp.elf",
+                              WithCrLf(ReadFileBytes(FromUnixPath(KEVRA_ROAD_SIZE))),
+                              CutSymbolLines(WithCrLf(ReadFileBytes(FromUnixPath(KEVRA_ROAD_NM)))) };
     std::thread closer([seconds] {
         Sleep(DWORD(seconds) * 1000);
         if (HWND window = FindWindowW(L"#32770", L"[kevra+ v0.3] Memory Analyzer: RoadFixture.hex"))
             PostMessageW(window, WM_COMMAND, IDOK, 0);
     });
-    ShowAnalyzerWindow(nullptr);
+    ShowAnalyzerWindow(run);
     closer.join();
     return 0;
 }
