@@ -2,23 +2,12 @@
 
 #include <limits>
 
-#include "core/SettingsText.h"
+#include "core/Text.h"
 
 
 namespace {
 
 constexpr std::string_view LineEnd = "\r\n";
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 std::string Quoted(std::string_view path)
 {
@@ -99,7 +88,7 @@ std::string FlashSummaryText(const std::vector<std::string>& symbolLines)
         ++objects;
         bytes += SymbolSize(line);
     }
-    return "FLASH: " + GroupedThousands(bytes) + " bytes used by " + SizeText(objects) + " objects";
+    return "FLASH: " + GroupedThousands(bytes) + " bytes used by " + DecimalText(objects) + " objects";
 }
 
 std::string SymbolName(std::string_view line)
@@ -119,7 +108,7 @@ int32_t SymbolSize(std::string_view line)
     const std::string field = SplitField(line, " ", 1);
     uint64_t value = 0;
     for (char c : field) {
-        const int digit = HexDigit(c);
+        const int digit = HexDigitValue(c);
         if (digit < 0)
             break;
         value = value * 16 + uint64_t(digit);
@@ -127,11 +116,6 @@ int32_t SymbolSize(std::string_view line)
             return int32_t(Largest);
     }
     return int32_t(value);
-}
-
-std::string SizeText(int64_t size)
-{
-    return DecimalText(size);
 }
 
 std::string GroupedThousands(int64_t value)

@@ -46,9 +46,6 @@ std::string SymbolName(std::string_view line);
 std::string SymbolType(std::string_view line);
 int32_t SymbolSize(std::string_view line);
 
-// Plain decimal digits, a minus sign for negative values, no grouping.
-std::string SizeText(int64_t size);
-
 // Decimal digits grouped by three with commas: 1234567 gives "1,234,567".
 std::string GroupedThousands(int64_t value);
 

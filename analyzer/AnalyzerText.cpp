@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "analyzer/Analysis.h"
+#include "core/Text.h"
 #include "core/Version.h"
-#include "watcher/BuildScan.h"
 
 std::string BuildName(std::string_view elfPath)
 {
@@ -43,7 +43,7 @@ std::string SymbolsCsv(const std::vector<std::string>& symbolLines)
     std::string csv = "Name;Type;Size\r\n";
     for (const std::string& line : symbolLines)
         csv.append(SymbolName(line)).append(";").append(SymbolType(line)).append(";")
-            .append(SizeText(SymbolSize(line))).append("\r\n");
+            .append(DecimalText(SymbolSize(line))).append("\r\n");
     return csv;
 }
 

@@ -7,6 +7,7 @@
 
 #include "analyzer/AnalyzerText.h"
 #include "analyzer/CsvExport.h"
+#include "core/Text.h"
 #include "ui/Window.h"
 
 namespace {
@@ -67,7 +68,7 @@ void FillWindow(HWND window, const AnalysisResult& rows)
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     for (size_t i = 0; i < listed; ++i) {
         const std::string& line = rows.symbolLines[i];
-        const std::string cells[] = { SymbolName(line), SymbolType(line), SizeText(SymbolSize(line)) };
+        const std::string cells[] = { SymbolName(line), SymbolType(line), DecimalText(SymbolSize(line)) };
         for (int sub = 0; sub < int(std::size(cells)); ++sub) {
             const std::string shown = ListCellText(cells[sub]);
             char buffer[ListCellCharacters + 1]{};

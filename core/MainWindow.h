@@ -8,6 +8,12 @@
 
 #include "core/Win32.h"
 
+// The agent's look: the main window's font and colours, which start-up gives the message dialog too.
+constexpr char LookFace[] = "System";
+constexpr int LookPoints = 14;
+constexpr COLORREF LookText = 0x554848;
+constexpr COLORREF LookBackground = 0xAAFFDA;
+
 extern HWND MainWindow;
 extern UniqueFont MainFont;      // "System" 14 pt, every control's font; released by the entry point
 extern HANDLE WatcherThread;

@@ -3,34 +3,13 @@
 #include <algorithm>
 #include <limits>
 
-std::string WithOneTrailingBackslash(std::string_view path)
-{
-    std::string out(WithoutTrailingBackslashes(path));
-    out += '\\';
-    return out;
-}
-
-std::string WithoutTrailingBackslashes(std::string_view path)
-{
-    while (!path.empty() && path.back() == '\\')
-        path.remove_suffix(1);
-    return std::string(path);
-}
+#include "core/Text.h"
 
 std::string AppDataFolderFrom(std::string_view shellPath)
 {
     while (!shellPath.empty() && shellPath.front() == '\\')
         shellPath.remove_prefix(1);
     return WithOneTrailingBackslash(shellPath);
-}
-
-std::string TrimSpaces(std::string_view text)
-{
-    const size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos)
-        return {};
-    const size_t last = text.find_last_not_of(' ');
-    return std::string(text.substr(first, last - first + 1));
 }
 
 namespace {
@@ -69,27 +48,6 @@ int32_t ParseCopyHex(std::string_view text)
     if (value < std::numeric_limits<int32_t>::min())
         return std::numeric_limits<int32_t>::min();
     return static_cast<int32_t>(value);
-}
-
-std::string DecimalText(int64_t value)
-{
-    // Built by hand rather than through a stream, which would take the locale's grouping.
-    const bool negative = value < 0;
-    uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-    std::string digits;
-    do {
-        digits.insert(digits.begin(), static_cast<char>('0' + magnitude % 10));
-        magnitude /= 10;
-    } while (magnitude != 0);
-    return negative ? "-" + digits : digits;
-}
-
-std::string ExeBaseName(std::string_view exePath)
-{
-    const size_t slash = exePath.rfind('\\');
-    std::string_view name = slash == std::string_view::npos ? exePath : exePath.substr(slash + 1);
-    const size_t dot = name.rfind('.');
-    return std::string(dot == std::string_view::npos ? name : name.substr(0, dot));
 }
 
 std::optional<std::string> SketchbookPathValue(std::string_view preferences)
@@ -188,7 +146,7 @@ std::optional<uint32_t> HexNumber(std::string_view digits)
 {
     uint32_t n = 0;
     for (char c : digits) {
-        const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+        const int d = HexDigitValue(c);
         if (d < 0)
             return std::nullopt;
         n = n * 16 + uint32_t(d);

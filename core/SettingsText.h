@@ -1,6 +1,5 @@
 // core/SettingsText.h: the text rules behind the settings and the folders the agent starts from:
-// trailing-backslash normalisation, the copyhex number, homedir trimming, the settings file's name
-// and the values read from the Arduino IDEs' files: the sketchbook and build.path in preferences.txt,
+// the roaming folder's form, the copyhex number, and the values read from the Arduino IDEs' files: the sketchbook and build.path in preferences.txt,
 // directories.user and directories.data in IDE 2.x's arduino-cli.yaml, and what a folder named there
 // must look like to be taken. Pure functions, no file access.
 #pragma once
@@ -10,29 +9,13 @@
 #include <string>
 #include <string_view>
 
-// path with every trailing backslash removed and exactly one appended ("" gives "\").
-std::string WithOneTrailingBackslash(std::string_view path);
-
-// path with every trailing backslash removed (what the folder label shows).
-std::string WithoutTrailingBackslashes(std::string_view path);
-
 // The roaming application-data folder as the agent keeps it: leading and trailing backslashes
 // removed, one appended.
 std::string AppDataFolderFrom(std::string_view shellPath);
 
-// Leading and trailing space characters removed; tabs and line ends stay.
-std::string TrimSpaces(std::string_view text);
-
 // The copyhex value of its stored text: the leading decimal number (sign, digits, fraction),
 // rounded half to even and clamped to 32 bits; 0 when the text does not start with a number.
 int32_t ParseCopyHex(std::string_view text);
-
-// Decimal digits with a leading minus for negative values; no space, no grouping.
-std::string DecimalText(int64_t value);
-
-// The executable's file name without its extension: the text after the last backslash, up to its
-// last dot (a name without a dot is taken whole).
-std::string ExeBaseName(std::string_view exePath);
 
 // The value of the first "sketchbook.path=" in a preferences text, up to the first CR or LF after
 // it, or to the end of the text when no line break follows; nullopt when the key is absent.

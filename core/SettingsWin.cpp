@@ -6,6 +6,7 @@
 
 #include "core/SettingsText.h"
 #include "core/SharedValues.h"
+#include "core/Text.h"
 #include "core/Win32.h"
 
 namespace {
@@ -129,7 +130,7 @@ uint64_t WriteTime(const std::string& path)
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (path.empty() || !GetFileAttributesExW(Widen(path).c_str(), GetFileExInfoStandard, &data))
         return 0;
-    return uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32 | data.ftLastWriteTime.dwLowDateTime;
+    return JoinHalves(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime);
 }
 
 bool SameFolder(const std::string& a, const std::string& b)

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "core/SettingsText.h"
+#include "core/Text.h"
 #include "core/Win32.h"
 #include "ui/Window.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/SettingsText.h"
+#include "core/Text.h"
 
 std::string MessageFace;
 int32_t MessagePoints = 0;

@@ -3,12 +3,6 @@
 #include <algorithm>
 #include <limits>
 
-std::string PathFileName(std::string_view path)
-{
-    const size_t slash = path.rfind('\\');
-    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
-}
-
 std::string ElfPathFor(std::string_view hexPath)
 {
     std::string elf(hexPath.substr(0, hexPath.size() >= 4 ? hexPath.size() - 4 : 0));

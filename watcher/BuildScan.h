@@ -26,9 +26,6 @@ struct BuildEntry {
     uint64_t previousSearch = 0;   // the instant of the search of its folder before that; 0: none
 };
 
-// The text after the last backslash; the whole path without one; empty after a trailing backslash.
-std::string PathFileName(std::string_view path);
-
 // hexPath less its last 4 characters, + ".elf".
 std::string ElfPathFor(std::string_view hexPath);
 

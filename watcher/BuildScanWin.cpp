@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/Text.h"
 #include "core/Win32.h"
 #include "watcher/BuildScan.h"
 
@@ -22,11 +23,6 @@ HANDLE FindFirst(const std::string& pattern, WIN32_FIND_DATAW& found)
 bool IsDotEntry(const wchar_t* name)
 {
     return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
-}
-
-uint64_t FileTimeValue(const FILETIME& t)
-{
-    return (uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime;
 }
 
 // A folder that is there and is no link (junction, symbolic link): nothing leads out of it.
@@ -100,8 +96,8 @@ std::optional<std::vector<HexFile>> ListHexFiles(const std::string& folder)
             continue;
         const std::optional<std::string> name = NarrowExactly(found.cFileName);
         if (name && IsListedHexName(*name))
-            files.push_back({ *name, FileTimeValue(found.ftLastWriteTime),
-                              (uint64_t{found.nFileSizeHigh} << 32) | found.nFileSizeLow });
+            files.push_back({ *name, JoinHalves(found.ftLastWriteTime.dwHighDateTime, found.ftLastWriteTime.dwLowDateTime),
+                              JoinHalves(found.nFileSizeHigh, found.nFileSizeLow) });
     } while (FindNextFileW(search.get(), &found));
     return files;
 }
@@ -138,7 +134,7 @@ std::optional<FolderIdentity> IdentityOf(const std::string& folder)
     BY_HANDLE_FILE_INFORMATION info;
     if (!handle || !GetFileInformationByHandle(handle.get(), &info))
         return std::nullopt;
-    return FolderIdentity{ info.dwVolumeSerialNumber, (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow };
+    return FolderIdentity{ info.dwVolumeSerialNumber, JoinHalves(info.nFileIndexHigh, info.nFileIndexLow) };
 }
 
 // The folder's own name as the file system keeps it (its long name), "" when it is not there.

@@ -8,6 +8,7 @@
 
 #include "core/Settings.h"
 #include "core/SharedValues.h"
+#include "core/Text.h"
 #include "core/Win32.h"
 #include "watcher/FolderWatch.h"
 
@@ -26,7 +27,7 @@ uint64_t CurrentFileTime()
     GetSystemTime(&now);
     FILETIME t{};
     SystemTimeToFileTime(&now, &t);
-    return (uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime;
+    return JoinHalves(t.dwHighDateTime, t.dwLowDateTime);
 }
 
 // The old copy bears the build's own .hex name; the new one is the name less ".cpp.hex" + ".HEX".
@@ -51,8 +52,8 @@ std::optional<HexProof> OpenAlone(const std::string& path)
     BY_HANDLE_FILE_INFORMATION info;
     if (!file || !GetFileInformationByHandle(file.get(), &info))
         return std::nullopt;
-    HexProof proof{ (uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow,
-                    (uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) | info.ftLastWriteTime.dwLowDateTime, false };
+    HexProof proof{ JoinHalves(info.nFileSizeHigh, info.nFileSizeLow),
+                    JoinHalves(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime), false };
     char tail[EofRecordTail];
     const uint64_t from = proof.size > sizeof tail ? proof.size - sizeof tail : 0;
     LARGE_INTEGER at;

@@ -2,25 +2,12 @@
 
 #include <algorithm>
 
-#include "core/SettingsText.h"
+#include "core/Text.h"
 #include "watcher/AgeText.h"
 
 namespace {
 
 constexpr char LineEnd[] = "\r\n";
-
-// text with every occurrence of part removed, in one pass from the left.
-std::string WithoutEvery(std::string_view text, std::string_view part)
-{
-    if (part.empty())
-        return std::string(text);
-    std::string out;
-    size_t from = 0;
-    for (size_t at; (at = text.find(part, from)) != std::string_view::npos; from = at + part.size())
-        out.append(text.substr(from, at - from));
-    out.append(text.substr(from));
-    return out;
-}
 
 // Less than the window before or after the instant: a clock a little ahead of ours counts too, one far
 // ahead (a corrected clock, files from another PC) does not.
@@ -55,7 +42,7 @@ std::string StatusPath(std::string_view tempFolder, std::string_view hexPath)
     // Builds under the local application-data folder or build.path are not in TEMP: shown whole.
     if (hexPath.substr(0, tempFolder.size()) != tempFolder)
         return std::string(hexPath);
-    return WithoutEvery(hexPath, tempFolder);
+    return ReplaceAll(hexPath, tempFolder, "");
 }
 
 std::string HexCopyName(std::string_view hexFileName)

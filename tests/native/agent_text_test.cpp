@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/AgentText.h"
+#include "core/Text.h"
 
 TEST(AgentText, TitleCarriesTheVersion)
 {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "analyzer/Analysis.h"
+#include "core/Text.h"
 
 TEST(SplitField, CountsFromOneAndKeepsEmptyFields)
 {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "analyzer/AnalyzerText.h"
+#include "core/Text.h"
 
 TEST(AnalyzerCaption, NamesTheBuildWithoutItsCppElfEnding)
 {

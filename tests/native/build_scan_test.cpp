@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "core/Text.h"
 #include "watcher/AgeText.h"
 #include "watcher/BuildScan.h"
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/SettingsText.h"
+#include "core/Text.h"
 
 TEST(Folders, TrailingBackslashesFoldToExactlyOne)
 {

@@ -12,6 +12,7 @@
 #include "analyzer/AnalyzerWindow.h"
 #include "core/Settings.h"
 #include "core/SharedValues.h"
+#include "core/Text.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ TEST(MemoryAnalysis, RunsBothToolsThroughTheInterpreterOnAPathWithASpaceAndAnAmp
         // The window shows what the run read, one row per line in the tool's order.
         std::vector<std::vector<std::string>> rows;
         for (const std::string& line : run.symbolLines)
-            rows.push_back({ SymbolName(line), SymbolType(line), SizeText(SymbolSize(line)) });
+            rows.push_back({ SymbolName(line), SymbolType(line), DecimalText(SymbolSize(line)) });
         EXPECT_EQ(rows, ListRows(GetDlgItem(analyzer, 1000)));
     });
 

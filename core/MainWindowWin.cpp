@@ -8,7 +8,7 @@
 #include "analyzer/AnalyzerWindow.h"
 #include "core/AgentText.h"
 #include "core/Settings.h"
-#include "core/SettingsText.h"
+#include "core/Text.h"
 #include "core/SharedValues.h"
 #include "core/TrayIcon.h"
 #include "ui/MessageDialog.h"
@@ -30,8 +30,6 @@ constexpr int IdMemoryAnalyzer = 1001;
 constexpr int IdRunLastProject = 1002;
 constexpr int IdHowTo = 1003;
 
-constexpr COLORREF Background = 0xAAFFDA;
-constexpr COLORREF Text = 0x554848;
 constexpr COLORREF FolderText = 0x800080;
 
 constexpr ControlRow MainControls[] = {
@@ -187,7 +185,7 @@ void ShowHowTo(HWND owner)
 
 void CreateMainWindow()
 {
-    MainFont = CreatePointFont("System", 14);
+    MainFont = CreatePointFont(LookFace, LookPoints);
     WindowDesc desc;
     desc.caption = MainWindowTitle();
     desc.style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
@@ -201,10 +199,10 @@ void CreateMainWindow()
     MainWindow = CreateRuntimeDialog(desc, MainControls, MainWindowProc);
     if (!MainWindow)
         return;
-    SetWindowColours(MainWindow, { Text, Background });
-    SetControlColours(MainWindow, IdCopyHex, { Text, Background });
-    SetControlColours(MainWindow, IdFolderLabel, { FolderText, Background });
-    SetControlColours(MainWindow, IdStatusText, { Text, Background });
+    SetWindowColours(MainWindow, { LookText, LookBackground });
+    SetControlColours(MainWindow, IdCopyHex, { LookText, LookBackground });
+    SetControlColours(MainWindow, IdFolderLabel, { FolderText, LookBackground });
+    SetControlColours(MainWindow, IdStatusText, { LookText, LookBackground });
     SetWindowIconResource(MainWindow, "AICO");
     // The settings may hold any number; the box shows what the watcher does with it: copy when non-zero.
     SendDlgItemMessageW(MainWindow, IdCopyHex, BM_SETCHECK, ReadCopyHex() != 0 ? BST_CHECKED : BST_UNCHECKED, 0);

@@ -20,7 +20,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     }
     InitFolders();
     LoadSettings();
-    SetMessageDialogAppearance("System", 14, 0x554848, 0xAAFFDA);
+    SetMessageDialogAppearance(LookFace, LookPoints, LookText, LookBackground);
     CreateMainWindow();
     MainFont = UniqueFont{};
     CoUninitialize();

@@ -1,0 +1,74 @@
+#include "core/Text.h"
+
+std::string DecimalText(int64_t value)
+{
+    // Built by hand rather than through a stream, which would take the locale's grouping.
+    const bool negative = value < 0;
+    uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), static_cast<char>('0' + magnitude % 10));
+        magnitude /= 10;
+    } while (magnitude != 0);
+    return negative ? "-" + digits : digits;
+}
+
+std::string TrimSpaces(std::string_view text)
+{
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return {};
+    const size_t last = text.find_last_not_of(' ');
+    return std::string(text.substr(first, last - first + 1));
+}
+
+std::string PathFileName(std::string_view path)
+{
+    const size_t slash = path.rfind('\\');
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string ExeBaseName(std::string_view exePath)
+{
+    const std::string name = PathFileName(exePath);
+    return name.substr(0, name.rfind('.'));
+}
+
+std::string WithOneTrailingBackslash(std::string_view path)
+{
+    std::string out = WithoutTrailingBackslashes(path);
+    out += '\\';
+    return out;
+}
+
+std::string WithoutTrailingBackslashes(std::string_view path)
+{
+    while (!path.empty() && path.back() == '\\')
+        path.remove_suffix(1);
+    return std::string(path);
+}
+
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to)
+{
+    if (from.empty())
+        return std::string(text);
+    std::string out;
+    size_t start = 0;
+    for (size_t at; (at = text.find(from, start)) != std::string_view::npos; start = at + from.size()) {
+        out.append(text.substr(start, at - start));
+        out.append(to);
+    }
+    out.append(text.substr(start));
+    return out;
+}
+
+int HexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
