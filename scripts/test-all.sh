@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds every preset and runs every test: the portable core natively under ASan and UBSan, the
-# Windows side under Wine, the 32-bit agent as a build only, and the x86_64 agent users download
-# (20 to 40 s more on two cores; scripts/package.sh builds the 32-bit one too).
+# Builds every preset and runs every test: the portable core natively under ASan and UBSan, each fuzz
+# target over its corpus, the Windows side under Wine, the 32-bit agent as a build only, and the x86_64
+# agent users download (20 to 40 s more on two cores; scripts/package.sh builds the 32-bit one too).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-debian.sh
@@ -9,6 +9,13 @@ scripts/setup-debian.sh
 cmake --preset native
 cmake --build --preset native
 ctest --preset native
+
+# The fuzz targets build, and each runs over its seed corpus once (fuzzing itself is done by hand).
+cmake --preset fuzz
+cmake --build --preset fuzz
+for target in build/fuzz/tests/fuzz/*_fuzz; do
+    "$target" -runs=0 "tests/fuzz/corpus/$(basename "$target" _fuzz)" 2>/dev/null
+done
 
 cmake --preset windows-x86
 cmake --build --preset windows-x86

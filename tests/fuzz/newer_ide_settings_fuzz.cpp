@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "core/SettingsText.h"
+#include "core/Text.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/SettingsText.h"
+#include "core/Text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
