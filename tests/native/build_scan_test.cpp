@@ -44,21 +44,6 @@ TEST(BuildPaths, ElfPathReplacesTheLastFourCharacters)
     EXPECT_EQ(".elf", ElfPathFor("hex"));  // shorter than the extension: nothing left to keep
 }
 
-TEST(BuildPaths, PathFileNameIsTheTextAfterTheLastBackslash)
-{
-    const struct { const char* path; const char* name; } cases[] = {
-        { "C:\\a\\b\\Blink.cpp.hex", "Blink.cpp.hex" },
-        { "Blink.hex", "Blink.hex" },
-        { "C:\\a\\", "" },
-        { "", "" },
-        { "\\x", "x" },
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
-        EXPECT_EQ(c.name, PathFileName(c.path));
-    }
-}
-
 TEST(BuildOrder, YoungestWholeMinuteFirst)
 {
     std::vector<BuildEntry> entries = {
@@ -151,8 +136,9 @@ TEST(BuildFolders, ABuildPathListedByAnotherRootIsLeftOut)
         SCOPED_TRACE(c.buildPath);
         const std::vector<WatchedRoot> roots = WatchedRoots({ "C:\\T\\", "", { c.buildPath } });
         EXPECT_EQ(c.ownRoot ? 3u : 2u, roots.size());
-        if (c.ownRoot)
+        if (c.ownRoot) {
             EXPECT_EQ(BuildFolderNames::Itself, roots.back().names);
+        }
     }
     // Two spellings of one folder in text: one root.
     EXPECT_EQ(1u, WatchedRoots({ "", "", { "D:\\B\\", "d:\\b\\" } }).size());

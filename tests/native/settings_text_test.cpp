@@ -1,23 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "core/SettingsText.h"
-#include "core/Text.h"
-
-TEST(Folders, TrailingBackslashesFoldToExactlyOne)
-{
-    const struct { const char* in; const char* one; const char* none; } cases[] = {
-        { "C:\\Temp", "C:\\Temp\\", "C:\\Temp" },
-        { "C:\\Temp\\\\", "C:\\Temp\\", "C:\\Temp" },
-        { "D:\\Sketches\\\\\\", "D:\\Sketches\\", "D:\\Sketches" },
-        { "", "\\", "" },          // TEMP not set: the root of the current drive
-        { "C:\\", "C:\\", "C:" },  // a drive root shows as "C:" in the label
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.in);
-        EXPECT_EQ(c.one, WithOneTrailingBackslash(c.in));
-        EXPECT_EQ(c.none, WithoutTrailingBackslashes(c.in));
-    }
-}
 
 TEST(Folders, AppDataDropsLeadingBackslashesToo)
 {
@@ -38,31 +21,6 @@ TEST(Settings, CopyHexTakesTheLeadingNumberRoundedHalfToEven)
         SCOPED_TRACE(c.text);
         EXPECT_EQ(c.value, ParseCopyHex(c.text));
     }
-}
-
-TEST(Settings, HomeDirTrimsSpacesButNotTabs)
-{
-    EXPECT_EQ("D:\\Games\\", TrimSpaces("  D:\\Games\\  "));
-    EXPECT_EQ("\tD:\\Games\\\t", TrimSpaces(" \tD:\\Games\\\t "));
-    EXPECT_EQ("", TrimSpaces(" "));  // the default of an absent key
-    EXPECT_EQ("a b", TrimSpaces("a b"));
-}
-
-TEST(Settings, DecimalTextHasNoSpaceNorGrouping)
-{
-    EXPECT_EQ("0", DecimalText(0));
-    EXPECT_EQ("1", DecimalText(1));
-    EXPECT_EQ("-3", DecimalText(-3));
-    EXPECT_EQ("1234567", DecimalText(1234567));
-    EXPECT_EQ("-2147483648", DecimalText(-2147483647 - 1));
-    EXPECT_EQ("-9223372036854775808", DecimalText(INT64_MIN));
-}
-
-TEST(Settings, FileNameIsTheExecutableNameLessItsExtension)
-{
-    EXPECT_EQ("kevra-agent", ExeBaseName("C:\\Tools\\kevra-agent.exe"));
-    EXPECT_EQ("my.agent", ExeBaseName("C:\\v1.2\\my.agent.exe"));
-    EXPECT_EQ("agent", ExeBaseName("C:\\v1.2\\agent"));
 }
 
 TEST(Preferences, SketchbookValueRunsToTheLineBreakOrTheEnd)
