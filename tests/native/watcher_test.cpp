@@ -29,24 +29,10 @@ TEST(StatusText, ListsTheBuildsWithTheirAgesLineByLine)
               StatusText(temp, entries));
 }
 
-TEST(StatusText, HeaderAloneAndExactRemovalOfTheTempFolder)
+TEST(StatusText, HeaderAloneWithoutBuilds)
 {
     EXPECT_EQ("Temp folder is \"C:\\T\\\"\r\n\r\n", StatusText("C:\\T\\", {}));
     EXPECT_EQ("Temp folder is \"\"\r\n\r\n", StatusText("", {}));
-
-    const struct { const char* temp; const char* hexPath; const char* shown; } cases[] = {
-        { "C:\\T\\", "C:\\T\\build1.tmp\\a.hex", "build1.tmp\\a.hex" },
-        { "C:\\T\\", "c:\\t\\build1.tmp\\a.hex", "c:\\t\\build1.tmp\\a.hex" },   // case-sensitive
-        { "T\\", "T\\buildT\\.tmp\\a.hex", "build.tmp\\a.hex" },                // every occurrence
-        { "", "C:\\T\\build1.tmp\\a.hex", "C:\\T\\build1.tmp\\a.hex" },
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.hexPath);
-        const std::string text = StatusText(c.temp, { MakeBuildEntry(c.hexPath, Instant, Instant) });
-        const std::string line = std::string("1. \"") + c.shown + "\"\r\nLast modified 0 minute ago\r\n\r\n";
-        ASSERT_GE(text.size(), line.size());
-        EXPECT_EQ(line, text.substr(text.size() - line.size()));
-    }
 }
 
 TEST(HexCopyName, CutsEightCharactersAndAddsHEX)
@@ -147,21 +133,30 @@ TEST(NewBuilds, FlagsEachEntryOfOnePollOnItsOwn)
     EXPECT_EQ((std::vector<bool>{ false, true, false }), NewBuilds(seen, second, next));
 }
 
+// The path a build's line shows, alone and inside the status text.
 TEST(StatusPath, PathsUnderTempLoseTheTempFolderOthersStayWhole)
 {
     const std::string temp = "C:\\Users\\x\\AppData\\Local\\Temp\\";
-    const struct { std::string hexPath; std::string shown; } cases[] = {
-        { temp + "build7034.tmp\\Blink.cpp.hex", "build7034.tmp\\Blink.cpp.hex" },
-        { temp + "arduino_build_123456\\Blink.ino.hex", "arduino_build_123456\\Blink.ino.hex" },
-        { temp + "arduino\\sketches\\0123ABCD\\Blink.ino.hex", "arduino\\sketches\\0123ABCD\\Blink.ino.hex" },
-        { "C:\\Users\\x\\AppData\\Local\\arduino\\sketches\\0123ABCD\\Blink.ino.hex",
+    const struct { std::string temp; std::string hexPath; std::string shown; } cases[] = {
+        { temp, temp + "build7034.tmp\\Blink.cpp.hex", "build7034.tmp\\Blink.cpp.hex" },
+        { temp, temp + "arduino_build_123456\\Blink.ino.hex", "arduino_build_123456\\Blink.ino.hex" },
+        { temp, temp + "arduino\\sketches\\0123ABCD\\Blink.ino.hex", "arduino\\sketches\\0123ABCD\\Blink.ino.hex" },
+        { temp, "C:\\Users\\x\\AppData\\Local\\arduino\\sketches\\0123ABCD\\Blink.ino.hex",
           "C:\\Users\\x\\AppData\\Local\\arduino\\sketches\\0123ABCD\\Blink.ino.hex" },
         // Not under TEMP, though TEMP's path occurs in it: shown whole all the same.
-        { "D:\\copy" + temp + "b\\a.hex", "D:\\copy" + temp + "b\\a.hex" },
+        { temp, "D:\\copy" + temp + "b\\a.hex", "D:\\copy" + temp + "b\\a.hex" },
+        { "C:\\T\\", "C:\\T\\build1.tmp\\a.hex", "build1.tmp\\a.hex" },
+        { "C:\\T\\", "c:\\t\\build1.tmp\\a.hex", "c:\\t\\build1.tmp\\a.hex" },   // case-sensitive
+        { "T\\", "T\\buildT\\.tmp\\a.hex", "build.tmp\\a.hex" },                // every occurrence
+        { "", "C:\\T\\build1.tmp\\a.hex", "C:\\T\\build1.tmp\\a.hex" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.hexPath);
-        EXPECT_EQ(c.shown, StatusPath(temp, c.hexPath));
+        EXPECT_EQ(c.shown, StatusPath(c.temp, c.hexPath));
+        const std::string text = StatusText(c.temp, { MakeBuildEntry(c.hexPath, Instant, Instant) });
+        const std::string line = "1. \"" + c.shown + "\"\r\nLast modified 0 minute ago\r\n\r\n";
+        ASSERT_GE(text.size(), line.size());
+        EXPECT_EQ(line, text.substr(text.size() - line.size()));
     }
 }
 
