@@ -131,41 +131,54 @@ TEST_F(SettingsFixture, FoldersComeFromTempTheExecutableNameAndTheShell)
     EXPECT_EQ(temp.path + "Documents\\", DocumentsFolder);
 }
 
-TEST_F(SettingsFixture, AbsentFileGivesTheDefaults)
+// Each row leaves the settings file as it says (absent, as written, or as SaveSettings writes the
+// given values), then loads it over stale values: loading takes the keys, parsed and trimmed, or the
+// defaults, and writes nothing. A stored folder that does not exist (D:\X) stays as stored, since its
+// drive may come back later.
+TEST_F(SettingsFixture, RowsAreSavedInOrderAndLoadedParsedAndTrimmed)
 {
-    WriteCopyHex(7);
-    WriteHomeDir("stale");
-    EXPECT_FALSE(PathExists(SettingsFile));
-    LoadSettings();
-    EXPECT_EQ(0, ReadCopyHex());
-    EXPECT_EQ("", ReadHomeDir());
-    EXPECT_FALSE(PathExists(SettingsFile));  // loading writes nothing
-}
-
-TEST_F(SettingsFixture, SaveWritesBothKeysInOrderAndLoadReadsThemBack)
-{
-    WriteCopyHex(1);
-    WriteHomeDir("  D:\\Games\\  ");
-    SaveSettings();
-    EXPECT_EQ("[Config]\r\ncopyhex=1\r\nhomedir=D:\\Games\\\r\n", ReadFileBytes(SettingsFile));
-
-    WriteCopyHex(0);
-    WriteHomeDir("");
-    LoadSettings();
-    EXPECT_EQ(1, ReadCopyHex());
-    EXPECT_EQ("D:\\Games\\", ReadHomeDir());
-}
-
-TEST_F(SettingsFixture, StoredTextsAreParsedAndTrimmed)
-{
-    // D:\X does not exist: a stored folder stays as stored, since its drive may come back later.
-    const struct { const char* copyhex; int32_t value; } cases[] = { { "abc", 0 }, { "1", 1 }, { "-3", -3 }, { "2.6", 3 } };
+    const auto stored = [](const std::string& copyhex) {
+        return "[Config]\r\ncopyhex=" + copyhex + "\r\nhomedir=  D:\\X\\  \r\n";
+    };
+    struct Saved { int32_t copyhex; std::string homedir; };
+    const struct {
+        const char* what;
+        std::optional<Saved> saved;         // values saved first; else the file holds `file`
+        std::optional<std::string> file;    // nullopt: no file
+        int32_t copyhex;
+        std::string homedir;
+    } cases[] = {
+        { "no file: the defaults", std::nullopt, std::nullopt, 0, "" },
+        { "saved, in key order and trimmed", Saved{ 1, "  D:\\Games\\  " },
+          "[Config]\r\ncopyhex=1\r\nhomedir=D:\\Games\\\r\n", 1, "D:\\Games\\" },
+        { "saved, off and empty", Saved{ 0, "" }, "[Config]\r\ncopyhex=0\r\nhomedir=\r\n", 0, "" },
+        { "saved, negative", Saved{ -3, "C:\\" }, "[Config]\r\ncopyhex=-3\r\nhomedir=C:\\\r\n", -3, "C:\\" },
+        { "not a number", std::nullopt, stored("abc"), 0, "D:\\X\\" },
+        { "one", std::nullopt, stored("1"), 1, "D:\\X\\" },
+        { "negative", std::nullopt, stored("-3"), -3, "D:\\X\\" },
+        { "a fraction rounds", std::nullopt, stored("2.6"), 3, "D:\\X\\" },
+    };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.copyhex);
-        WriteFileBytes(SettingsFile, std::string("[Config]\r\ncopyhex=") + c.copyhex + "\r\nhomedir=  D:\\X\\  \r\n");
+        SCOPED_TRACE(c.what);
+        DeleteFileW(Widen(SettingsFile).c_str());
+        if (c.saved) {
+            WriteCopyHex(c.saved->copyhex);
+            WriteHomeDir(c.saved->homedir);
+            SaveSettings();
+            EXPECT_EQ(c.file, ReadFileBytes(SettingsFile));
+        } else if (c.file) {
+            WriteFileBytes(SettingsFile, *c.file);
+        }
+        WriteCopyHex(7);
+        WriteHomeDir("stale");
         LoadSettings();
-        EXPECT_EQ(c.value, ReadCopyHex());
-        EXPECT_EQ("D:\\X\\", ReadHomeDir());
+        EXPECT_EQ(c.copyhex, ReadCopyHex());
+        EXPECT_EQ(c.homedir, ReadHomeDir());
+        if (c.file) {
+            EXPECT_EQ(*c.file, ReadFileBytes(SettingsFile));
+        } else {
+            EXPECT_FALSE(PathExists(SettingsFile));
+        }
     }
 }
 
