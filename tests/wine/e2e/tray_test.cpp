@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstring>
+
 #include "core/MainWindow.h"
 #include "core/TrayIcon.h"
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;   // the linker's name for this module's start
 
 namespace {
 
@@ -50,16 +55,47 @@ struct TrayTest : ::testing::Test {
 
 }  // namespace
 
-TEST_F(TrayTest, IconDataNamesTheWindowCallbackIconAndTip)
+// What the shell needs, worked out by hand rather than with the expressions the code uses: the full
+// ANSI record, up to and including hBalloonIcon, is 508 bytes on x86 and 528 on x64, where the
+// handles take 8 bytes and are aligned to them.
+TEST_F(TrayTest, IconDataIsTheFullAnsiRecordNamingThisModulesIcon)
 {
     TrayIconAdd();
-    EXPECT_EQ(sizeof(NOTIFYICONDATAA), TrayIconData.cbSize);
-    EXPECT_EQ(MainWindow, TrayIconData.hWnd);
-    EXPECT_EQ(UINT(NIF_MESSAGE | NIF_ICON | NIF_TIP), TrayIconData.uFlags);
-    EXPECT_EQ(1525u, TrayIconData.uCallbackMessage);
-    EXPECT_NE(nullptr, TrayIconData.hIcon);   // the agent's own icon resource, linked in
-    EXPECT_STREQ("kevra+ agent", TrayIconData.szTip);
-    EXPECT_EQ(0u, TrayIconData.dwInfoFlags);
+    const NOTIFYICONDATAA& data = TrayIconData;
+    EXPECT_EQ(sizeof(void*) == 8 ? 528u : 508u, data.cbSize);
+    EXPECT_EQ(MainWindow, data.hWnd);
+    EXPECT_EQ(UINT(reinterpret_cast<uintptr_t>(&__ImageBase)), data.uID);   // names the icon of this module
+    EXPECT_EQ(7u, data.uFlags);                 // a callback message, an icon and a tooltip
+    EXPECT_EQ(1525u, data.uCallbackMessage);
+    EXPECT_EQ(std::string("kevra+ agent") + std::string(128 - 12, '\0'), std::string(data.szTip, 128));
+    // Every other field is zero: no state, no balloon.
+    const NOTIFYICONDATAA zero{};
+    EXPECT_EQ(0, std::memcmp(&data.dwState, &zero.dwState,
+                             offsetof(NOTIFYICONDATAA, hBalloonIcon) + sizeof data.hBalloonIcon -
+                                 offsetof(NOTIFYICONDATAA, dwState)));
+
+    // The icon is the resource AICO of this program, at the system's icon size.
+    ICONINFOEXW icon{};
+    icon.cbSize = sizeof icon;
+    ASSERT_TRUE(GetIconInfoExW(data.hIcon, &icon));
+    BITMAP colour{};
+    GetObjectW(icon.hbmColor, sizeof colour, &colour);
+    DeleteObject(icon.hbmColor);
+    DeleteObject(icon.hbmMask);
+    EXPECT_EQ(GetSystemMetrics(SM_CXICON), colour.bmWidth);
+    EXPECT_STREQ(L"AICO", icon.szResName);
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    EXPECT_EQ(0, lstrcmpiW(self, icon.szModName)) << Narrow(icon.szModName);
+
+    // The shell holds an icon under this window and id, until it is removed.
+    NOTIFYICONDATAA name{};
+    name.cbSize = sizeof name;
+    name.hWnd = MainWindow;
+    name.uID = data.uID;
+    EXPECT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &name));
+    TrayIconRemove();
+    EXPECT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &name));
 }
 
 TEST_F(TrayTest, RightClickOpensTheFourCommandsInOrder)
