@@ -199,10 +199,10 @@ void CreateMainWindow()
     MainWindow = CreateRuntimeDialog(desc, MainControls, MainWindowProc);
     if (!MainWindow)
         return;
-    SetWindowColours(MainWindow, { LookText, LookBackground });
-    SetControlColours(MainWindow, IdCopyHex, { LookText, LookBackground });
-    SetControlColours(MainWindow, IdFolderLabel, { FolderText, LookBackground });
-    SetControlColours(MainWindow, IdStatusText, { LookText, LookBackground });
+    SetWindowColors(MainWindow, { LookText, LookBackground });
+    SetControlColors(MainWindow, IdCopyHex, { LookText, LookBackground });
+    SetControlColors(MainWindow, IdFolderLabel, { FolderText, LookBackground });
+    SetControlColors(MainWindow, IdStatusText, { LookText, LookBackground });
     SetWindowIconResource(MainWindow, "AICO");
     // The settings may hold any number; the box shows what the watcher does with it: copy when non-zero.
     SendDlgItemMessageW(MainWindow, IdCopyHex, BM_SETCHECK, ReadCopyHex() != 0 ? BST_CHECKED : BST_UNCHECKED, 0);

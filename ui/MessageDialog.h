@@ -15,8 +15,10 @@ constexpr int IdMessageText = 12300;
 constexpr int IdMeasuringSurface = 12301;   // off-screen; the buttons follow it, 12302 being the first
 constexpr int IdLastEndingButton = 12320;   // a button with a higher id does not end the dialog
 
-// The button that Enter presses while no button has the focus; each dialog starts it at its first.
-extern int32_t FocusedButtonId;
+// The button that Enter presses in dialog while no button has the focus: its first from the moment
+// it is shown, then the last button that reported the focus. Each dialog keeps its own, so a dialog
+// shown over another leaves the other's as it was.
+int32_t FocusedButtonId(HWND dialog);
 
 // Shows the dialog modally over owner (disabled meanwhile) and returns the 1-based number of the
 // button pressed, or 0 after a system close. An empty caption shows the executable's own name; an
@@ -26,6 +28,6 @@ int32_t ShowMessageDialog(HWND owner, const std::string& text, const std::string
 
 INT_PTR CALLBACK MessageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 
-// Moves window over the centre of owner (its own owner when null) and to the top of the z-order; an
+// Moves window over the center of owner (its own owner when null) and to the top of the z-order; an
 // owner whose rectangle cannot be read counts as a rectangle of zeros.
 void CenterOnOwner(HWND window, HWND owner);

@@ -6,9 +6,11 @@
 #include "core/Win32.h"
 #include "ui/Window.h"
 
-int32_t FocusedButtonId = 0;
-
 namespace {
+
+using UniqueIcon = Unique<HICON, DestroyIcon>;
+
+constexpr int IdFirstButton = IdMeasuringSurface + 1;
 
 constexpr DWORD MessageDialogStyle = WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT | DS_NOFAILCREATE
                                      | DS_3DLOOK;   // 0x80C000D4: no system menu, so no close box
@@ -41,6 +43,113 @@ HICON LoadMessageIcon(int number)
     return shared ? CopyIcon(shared) : nullptr;
 }
 
+// A message dialog built hidden: its window, the controls that come before the buttons, the captions,
+// and the layout worked out from the text and captions measured in the fonts that show them. The
+// fonts and the icon image are in use by the window's controls until it is destroyed.
+struct MeasuredDialog {
+    HWND dialog = nullptr;
+    HWND textArea = nullptr;
+    UniqueIcon iconImage;
+    UniqueFont messageFont;
+    UniqueFont buttonFont;
+    uint32_t sound = 0;
+    std::vector<std::string> captions;
+    MessageLayout layout{};
+};
+
+// Creates the dialog hidden with its icon, text area and measuring surface in the dialog's colors,
+// measures the message and every caption on the surface, and lays them out. dialog is null when no
+// window could be made.
+MeasuredDialog BuildMeasuredDialog(HWND owner, const std::string& text, const std::string& caption,
+                                   uint32_t style, const std::string& buttons)
+{
+    MeasuredDialog m;
+    WindowDesc desc;
+    desc.caption = caption.empty() ? ExeBaseName(OwnExePath()) : caption;
+    desc.style = MessageDialogStyle;
+    desc.width = 400;
+    desc.height = 100;
+    desc.owner = owner;
+    m.dialog = CreateRuntimeDialog(desc, {}, MessageDialogProc);
+    if (!m.dialog)
+        return m;
+    const ColorPair look{MessageTextColor, MessageBackColor};
+
+    const MessageIcon icon = ChooseMessageIcon(style);
+    const bool withIcon = icon.iconNumber != 0;
+    m.sound = icon.sound;
+    if (withIcon) {
+        AddControl(m.dialog, {IdMessageIcon, "STATIC", "", 5, 5, 0, 0, SS_ICON});
+        SetControlColors(m.dialog, IdMessageIcon, look);
+        // When no image can be had, the control stays empty and the layout is still the one with an icon.
+        m.iconImage = UniqueIcon{LoadMessageIcon(icon.iconNumber)};
+        SendDlgItemMessageW(m.dialog, IdMessageIcon, STM_SETIMAGE, IMAGE_ICON,
+                            reinterpret_cast<LPARAM>(m.iconImage.get()));
+    }
+    m.textArea = AddControl(m.dialog, {IdMessageText, "EDIT", text.c_str(), withIcon ? 42 : 10, 10, 10, 10,
+                                       ES_MULTILINE | ES_READONLY});
+    SetControlColors(m.dialog, IdMessageText, look);
+    SetWindowColors(m.dialog, look);
+    HWND surface = AddControl(m.dialog, {IdMeasuringSurface, "STATIC", "", -900, -900, 10, 10,
+                                         WS_TABSTOP | SS_OWNERDRAW});
+    HDC measuring = GetDC(surface);
+
+    m.messageFont = CreatePointFont(MessageFace, MessagePoints);
+    SendMessageW(m.textArea, WM_SETFONT, reinterpret_cast<WPARAM>(m.messageFont.get()), TRUE);
+    HGDIOBJ surfaceFont = SelectObject(measuring, m.messageFont.get());
+    const SIZE textSize = MeasureOneLine(measuring, text);
+
+    FillEmptyCaptions();
+    m.captions = SplitCaptions(MessageButtonList(style, buttons));
+    m.buttonFont = CreatePointFont(ButtonFace, ButtonPoints);
+    SelectObject(measuring, m.buttonFont.get());
+    std::vector<int> captionWidths;
+    for (const std::string& c : m.captions)
+        captionWidths.push_back(MeasureOneLine(measuring, c).cx);
+    // The surface stays, a tab stop before the first button, but nothing is measured on it any more.
+    SelectObject(measuring, surfaceFont);
+    ReleaseDC(surface, measuring);
+
+    m.layout = LayOutMessage(textSize.cx, textSize.cy, MessagePoints, withIcon, captionWidths);
+    return m;
+}
+
+// Sizes the text area, adds the row of buttons under it, sizes the client area around both, and
+// centers the row with the widths that the buttons really have.
+void PlaceMessageControls(const MeasuredDialog& m)
+{
+    const MessageLayout& layout = m.layout;
+    SetWindowPos(m.textArea, nullptr, 0, 0, layout.textWidth, layout.textHeight,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    std::vector<HWND> buttons;
+    int x = 10;
+    for (size_t i = 0; i < m.captions.size(); ++i) {
+        HWND button = AddControl(m.dialog, {IdFirstButton + int(i), "BUTTON", m.captions[i].c_str(), x,
+                                            layout.rowTop, layout.buttonWidths[i], 24, BS_PUSHBUTTON | WS_TABSTOP});
+        SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(m.buttonFont.get()), TRUE);
+        buttons.push_back(button);
+        x += layout.buttonWidths[i] + 10;
+    }
+    SetClientSize(m.dialog, layout.clientWidth, layout.clientHeight);
+
+    std::vector<int> widths;
+    for (HWND button : buttons) {
+        RECT r{};
+        GetWindowRect(button, &r);
+        widths.push_back(int(r.right - r.left));
+    }
+    const std::vector<int> xs = CenteredRow(layout.clientWidth, layout.rowEnd, widths);
+    for (size_t i = 0; i < buttons.size(); ++i)
+        SetWindowPos(buttons[i], nullptr, xs[i], layout.rowTop, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The dialog's own remembered button lives in its DWLP_USER, so that a dialog shown over another
+// leaves the other's alone.
+void RememberButton(HWND dialog, int id)
+{
+    SetWindowLongPtrW(dialog, DWLP_USER, id);
+}
+
 }  // namespace
 
 int32_t ShowMessageDialog(HWND owner, const std::string& text, const std::string& caption, uint32_t style,
@@ -48,106 +157,38 @@ int32_t ShowMessageDialog(HWND owner, const std::string& text, const std::string
 {
     if (MessageFace.empty())
         SetMessageDialogAppearance("Ms Sans Serif", 8, -1, -1);
-
-    WindowDesc desc;
-    desc.caption = caption.empty() ? ExeBaseName(OwnExePath()) : caption;
-    desc.style = MessageDialogStyle;
-    desc.width = 400;
-    desc.height = 100;
-    desc.owner = owner;
-    HWND dialog = CreateRuntimeDialog(desc, {}, MessageDialogProc);
-    if (!dialog)
+    const MeasuredDialog m = BuildMeasuredDialog(owner, text, caption, style, buttons);
+    if (!m.dialog)
         return 0;
-    const ColourPair look{MessageTextColor, MessageBackColor};
+    PlaceMessageControls(m);
+    MessageBeep(m.sound);
+    SetWindowIconResource(m.dialog, "AICO");
+    return int32_t(RunModal(m.dialog));
+}   // the fonts and the icon image go here, after the window that used them
 
-    const MessageIcon icon = ChooseMessageIcon(style);
-    const bool withIcon = icon.iconNumber != 0;
-    HICON iconImage = nullptr;
-    if (withIcon) {
-        AddControl(dialog, {IdMessageIcon, "STATIC", "", 5, 5, 0, 0, SS_ICON});
-        SetControlColours(dialog, IdMessageIcon, look);
-        // When no image can be had, the control stays empty and the layout is still the one with an icon.
-        iconImage = LoadMessageIcon(icon.iconNumber);
-        SendDlgItemMessageW(dialog, IdMessageIcon, STM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(iconImage));
-    }
-    const int textX = withIcon ? 42 : 10;
-    HWND textArea = AddControl(dialog, {IdMessageText, "EDIT", text.c_str(), textX, 10, 10, 10,
-                                        ES_MULTILINE | ES_READONLY});
-    HWND surface = AddControl(dialog, {IdMeasuringSurface, "STATIC", "", -900, -900, 10, 10,
-                                       WS_TABSTOP | SS_OWNERDRAW});
-    HDC measuring = GetDC(surface);
-
-    UniqueFont messageFont = CreatePointFont(MessageFace, MessagePoints);
-    SendMessageW(textArea, WM_SETFONT, reinterpret_cast<WPARAM>(messageFont.get()), TRUE);
-    HGDIOBJ surfaceFont = SelectObject(measuring, messageFont.get());
-    const SIZE textSize = MeasureOneLine(measuring, text);
-
-    FillEmptyCaptions();
-    const std::vector<std::string> captions = SplitCaptions(MessageButtonList(style, buttons));
-    UniqueFont buttonFont = CreatePointFont(ButtonFace, ButtonPoints);
-    SelectObject(measuring, buttonFont.get());
-    std::vector<int> captionWidths;
-    for (const std::string& c : captions)
-        captionWidths.push_back(MeasureOneLine(measuring, c).cx);
-
-    const MessageLayout layout = LayOutMessage(textSize.cx, textSize.cy, MessagePoints, withIcon, captionWidths);
-    SetWindowPos(textArea, nullptr, 0, 0, layout.textWidth, layout.textHeight,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    SetControlColours(dialog, IdMessageText, look);
-    SetWindowColours(dialog, look);
-
-    int x = 10;
-    for (size_t i = 0; i < captions.size(); ++i) {
-        const int id = IdMeasuringSurface + 1 + int(i);
-        HWND button = AddControl(dialog, {id, "BUTTON", captions[i].c_str(), x, layout.rowTop,
-                                          layout.buttonWidths[i], 24, BS_PUSHBUTTON | WS_TABSTOP});
-        SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont.get()), TRUE);
-        x += layout.buttonWidths[i] + 10;
-    }
-    SetClientSize(dialog, layout.clientWidth, layout.clientHeight);
-
-    // The row is centred with the widths the buttons really have.
-    std::vector<int> widths;
-    for (size_t i = 0; i < captions.size(); ++i) {
-        RECT r{};
-        GetWindowRect(GetDlgItem(dialog, IdMeasuringSurface + 1 + int(i)), &r);
-        widths.push_back(int(r.right - r.left));
-    }
-    const std::vector<int> xs = CentredRow(layout.clientWidth, layout.rowEnd, widths);
-    for (size_t i = 0; i < captions.size(); ++i)
-        SetWindowPos(GetDlgItem(dialog, IdMeasuringSurface + 1 + int(i)), nullptr, xs[i], layout.rowTop, 0, 0,
-                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-
-    SelectObject(measuring, surfaceFont);
-    ReleaseDC(surface, measuring);
-
-    MessageBeep(icon.sound);
-    SetWindowIconResource(dialog, "AICO");
-    const INT_PTR result = RunModal(dialog);
-    if (iconImage)
-        DestroyIcon(iconImage);
-    return int32_t(result);
+int32_t FocusedButtonId(HWND dialog)
+{
+    return int32_t(GetWindowLongPtrW(dialog, DWLP_USER));
 }
 
 INT_PTR CALLBACK MessageDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) noexcept
 {
-    const int first = IdMeasuringSurface + 1;
     switch (message) {
     case WM_INITDIALOG:
         CenterOnOwner(dialog, nullptr);
-        FocusedButtonId = first;
+        RememberButton(dialog, IdFirstButton);
         SetForegroundWindow(dialog);
-        SetFocus(GetDlgItem(dialog, first));
+        SetFocus(GetDlgItem(dialog, IdFirstButton));
         break;
     case WM_COMMAND: {
         const int id = LOWORD(wParam);
         const int code = HIWORD(wParam);
         if (id == IDOK)
-            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(FocusedButtonId, BN_CLICKED), 0);
-        else if (id >= first && id <= IdLastEndingButton && code == BN_CLICKED)
+            PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(FocusedButtonId(dialog), BN_CLICKED), 0);
+        else if (id >= IdFirstButton && id <= IdLastEndingButton && code == BN_CLICKED)
             EndModal(dialog, id - IdMeasuringSurface);
-        else if (id >= first && id <= IdLastEndingButton && code == BN_SETFOCUS)
-            FocusedButtonId = id;
+        else if (id >= IdFirstButton && id <= IdLastEndingButton && code == BN_SETFOCUS)
+            RememberButton(dialog, id);
         break;
     }
     }
@@ -163,7 +204,7 @@ void CenterOnOwner(HWND window, HWND owner)
         p = RECT{};
     RECT d{};
     GetWindowRect(window, &d);
-    const ScreenPoint at = CentredOver({int(p.left), int(p.top), int(p.right), int(p.bottom)},
-                                       {int(d.left), int(d.top), int(d.right), int(d.bottom)});
+    const ScreenPoint at = CenteredOver({int(p.left), int(p.top), int(p.right), int(p.bottom)},
+                                        {int(d.left), int(d.top), int(d.right), int(d.bottom)});
     SetWindowPos(window, HWND_TOP, at.x, at.y, 0, 0, SWP_NOSIZE);
 }

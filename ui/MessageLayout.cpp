@@ -116,8 +116,6 @@ MessageLayout LayOutMessage(int textWidth, int textHeight, int points, bool with
                             std::span<const int> captionWidths)
 {
     MessageLayout layout{};
-    layout.textX = withIcon ? 42 : 10;
-    layout.textY = 10;
     layout.textWidth = std::max(160, std::min(380, textWidth));
     layout.textHeight = RoundHalfEven(double(layout.textWidth) * textHeight * textWidth / 100000.0 + 2.0 * points);
     layout.rowTop = withIcon ? std::max(layout.textHeight + 10, 42) : layout.textHeight + 10;
@@ -129,11 +127,10 @@ MessageLayout LayOutMessage(int textWidth, int textHeight, int points, bool with
     layout.rowEnd = x;
     layout.clientWidth = std::max(layout.rowEnd, layout.textWidth + (withIcon ? 52 : 20));
     layout.clientHeight = layout.rowTop + 29;
-    layout.buttonX = CentredRow(layout.clientWidth, layout.rowEnd, layout.buttonWidths);
     return layout;
 }
 
-std::vector<int> CentredRow(int clientWidth, int rowEnd, std::span<const int> buttonWidths)
+std::vector<int> CenteredRow(int clientWidth, int rowEnd, std::span<const int> buttonWidths)
 {
     std::vector<int> xs;
     int x = (clientWidth - (rowEnd - 20)) / 2;
@@ -144,7 +141,7 @@ std::vector<int> CentredRow(int clientWidth, int rowEnd, std::span<const int> bu
     return xs;
 }
 
-ScreenPoint CentredOver(const ScreenRect& owner, const ScreenRect& window)
+ScreenPoint CenteredOver(const ScreenRect& owner, const ScreenRect& window)
 {
     return {RoundHalfEven((double(owner.left) + owner.right - window.right + window.left) / 2.0),
             RoundHalfEven((double(owner.top) + owner.bottom - window.bottom + window.top) / 2.0)};

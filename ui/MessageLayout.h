@@ -11,7 +11,7 @@
 #include <vector>
 
 // The look of every message dialog shown afterwards. Faces are kept trimmed of spaces and cut to 259
-// characters; an empty MessageFace means that no look has been set yet. Colours are COLORREF values;
+// characters; an empty MessageFace means that no look has been set yet. Colors are COLORREF values;
 // a negative one means the system's default.
 extern std::string MessageFace;
 extern int32_t MessagePoints;
@@ -46,28 +46,27 @@ std::vector<std::string> SplitCaptions(std::string_view list);
 int RoundHalfEven(double value);
 
 // Layout in pixels of the client area, from the message measured as one line (textWidth x
-// textHeight) and the measured width of each button caption.
+// textHeight) and the measured width of each button caption. The text area's top-left corner is not
+// part of it: the dialog creates the area there before anything is measured.
 struct MessageLayout {
-    int textX, textY;
     int textWidth, textHeight;
     int rowTop;
     std::vector<int> buttonWidths;
-    int rowEnd;              // x after the last button while the row is laid out from the left
+    int rowEnd;   // x after the last button while the row is laid out from the left
     int clientWidth, clientHeight;
-    std::vector<int> buttonX;   // the centred row
 };
 MessageLayout LayOutMessage(int textWidth, int textHeight, int points, bool withIcon,
                             std::span<const int> captionWidths);
 
-// The left edge of each button of a row centred in a client area of clientWidth, from the row end of
+// The left edge of each button of a row centered in a client area of clientWidth, from the row end of
 // the left-aligned row and the buttons' widths.
-std::vector<int> CentredRow(int clientWidth, int rowEnd, std::span<const int> buttonWidths);
+std::vector<int> CenteredRow(int clientWidth, int rowEnd, std::span<const int> buttonWidths);
 
-// The top-left corner that centres a window rectangle over an owner rectangle, halves rounded to even.
+// The top-left corner that centers a window rectangle over an owner rectangle, halves rounded to even.
 struct ScreenRect {
     int left, top, right, bottom;
 };
 struct ScreenPoint {
     int x, y;
 };
-ScreenPoint CentredOver(const ScreenRect& owner, const ScreenRect& window);
+ScreenPoint CenteredOver(const ScreenRect& owner, const ScreenRect& window);

@@ -1,7 +1,7 @@
 // ui/Window.h: builds the agent's windows at run time, with no dialog resource. A window is a
 // description, a table of controls and one dialog procedure; this module makes the in-memory
-// template, adds the controls one by one, owns the fonts and brushes it makes for the window, answers
-// the colour messages, and runs the window modally or until it is destroyed. It keeps no window
+// template, adds the controls one by one, owns the brushes and icons it makes for the window, answers
+// the color messages, and runs the window modally or until it is destroyed. It keeps no window
 // alive by itself and shows no window that the caller has not asked to run.
 //
 //   constexpr ControlRow Rows[] = {
@@ -9,12 +9,12 @@
 //       { 1000, "STATIC", "",      2, 472, 322, 13, SS_LEFT },
 //       {    1, "BUTTON", "Close", 438, 474, 70, 24, BS_PUSHBUTTON | WS_TABSTOP },
 //   };
-//   WindowDesc desc;                       // centred in the work area, pixels, no owner
+//   WindowDesc desc;                       // centered in the work area, pixels, no owner
 //   desc.caption = "Title";
 //   desc.style = WS_CAPTION | WS_SYSMENU;
 //   desc.width = 512; desc.height = 502;   // client area, in the window's unit
 //   HWND w = CreateRuntimeDialog(desc, Rows, WindowProc, lParam);   // hidden, controls made
-//   SetWindowColours(w, {0x554848, 0xAAFFDA});                      // optional look
+//   SetWindowColors(w, {0x554848, 0xAAFFDA});                       // optional look
 //   INT_PTR result = RunModal(w);          // WindowProc gets WM_INITDIALOG here, just before showing
 //   ... and inside WindowProc: EndModal(w, value);
 //
@@ -22,7 +22,7 @@
 // while the window is still hidden, and the loop returns once the window has been destroyed.
 //
 // The handler (a DLGPROC) gets no message before its WM_INITDIALOG; it keeps DWLP_USER to itself.
-// What it returns 0 for takes the default: colour messages are answered from the colour table, and
+// What it returns 0 for takes the default: color messages are answered from the color table, and
 // in a modal run the system close command (WM_SYSCOMMAND SC_CLOSE: the caption's close box, Alt+F4)
 // ends the window with 0. A plain WM_CLOSE does not: the dialog manager turns it into IDCANCEL, as it
 // does Escape, and IDCANCEL does nothing unless the handler acts on it. (Wine's multi-line edit sends
@@ -56,13 +56,13 @@ enum class WindowUnit {
     DialogUnits,   // dialog units of the window's font (fontFace, fontPoints, fontWeight)
 };
 
-constexpr int CentredPosition = INT_MIN;
+constexpr int CenteredPosition = INT_MIN;
 
 struct WindowDesc {
     std::string caption;
     DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;   // WS_VISIBLE is always taken off
     DWORD exStyle = 0;
-    int x = CentredPosition, y = CentredPosition;        // outer top-left corner, window's unit
+    int x = CenteredPosition, y = CenteredPosition;      // outer top-left corner, window's unit
     int width = 0, height = 0;                            // client area, window's unit
     WindowUnit unit = WindowUnit::Pixels;
     // The window's own (dialog) font: the base of dialog units and the font every control gets,
@@ -99,27 +99,24 @@ void RunUntilDestroyed(HWND window);
 // ANSI character set. Only the first 31 characters of the face are used.
 UniqueFont CreatePointFont(std::string_view face, int points, int weight = FW_NORMAL);
 
-// Hands a font to the window, which releases it when it is destroyed; returns the font.
-HFONT KeepWithWindow(HWND window, UniqueFont font);
-
-// Colours as COLORREF values (0x00BBGGRR); a negative value means the system's default colour.
-struct ColourPair {
+// Colors as COLORREF values (0x00BBGGRR); a negative value means the system's default color.
+struct ColorPair {
     int32_t text = -1;
     int32_t back = -1;
 };
 
-// The window's own colours (WM_CTLCOLORDLG) and, for controls with no colours of their own, none.
-void SetWindowColours(HWND window, ColourPair colours);
-// The colours of one control, answered on WM_CTLCOLORSTATIC and WM_CTLCOLOREDIT. The brush of each
+// The window's own colors (WM_CTLCOLORDLG) and, for controls with no colors of their own, none.
+void SetWindowColors(HWND window, ColorPair colors);
+// The colors of one control, answered on WM_CTLCOLORSTATIC and WM_CTLCOLOREDIT. The brush of each
 // background is made once and released with the window.
-void SetControlColours(HWND window, int controlId, ColourPair colours);
+void SetControlColors(HWND window, int controlId, ColorPair colors);
 
 // Sets the window icon (32 x 32 large, 16 x 16 small) from an icon group of the program's own module;
 // sets none when the resource is missing.
 void SetWindowIconResource(HWND window, const char* resourceName);
 
-// Moves the window so that its outer rectangle is centred in the desktop work area.
-void CentreInWorkArea(HWND window);
+// Moves the window so that its outer rectangle is centered in the desktop work area.
+void CenterInWorkArea(HWND window);
 
 // Sizes the window so that its client area is width x height pixels, the frame added around it,
 // without moving it.

@@ -22,9 +22,8 @@ struct WindowState {
     bool active = false;   // the handler has had its WM_INITDIALOG
     WindowUnit unit = WindowUnit::Pixels;
     HFONT controlFont = nullptr;
-    std::vector<UniqueFont> fonts;
-    ColourPair windowColours;
-    std::vector<std::pair<int, ColourPair>> controlColours;
+    ColorPair windowColors;
+    std::vector<std::pair<int, ColorPair>> controlColors;
     std::vector<std::pair<COLORREF, UniqueBrush>> brushes;
     std::vector<HICON> icons;
     ModalRun* run = nullptr;
@@ -64,34 +63,34 @@ RECT ToPixels(HWND window, const WindowState& state, int x, int y, int cx, int c
     return r;
 }
 
-HBRUSH BrushFor(WindowState& state, COLORREF colour)
+HBRUSH BrushFor(WindowState& state, COLORREF color)
 {
     for (auto& [c, brush] : state.brushes)
-        if (c == colour)
+        if (c == color)
             return brush.get();
-    state.brushes.emplace_back(colour, UniqueBrush{CreateSolidBrush(colour)});
+    state.brushes.emplace_back(color, UniqueBrush{CreateSolidBrush(color)});
     return state.brushes.back().second.get();
 }
 
-// Answers a colour message from the table; 0 leaves the system's colours.
-INT_PTR ColourAnswer(WindowState& state, UINT message, HDC dc, HWND control)
+// Answers a color message from the table; 0 leaves the system's colors.
+INT_PTR ColorAnswer(WindowState& state, UINT message, HDC dc, HWND control)
 {
     if (message == WM_CTLCOLORDLG) {
-        if (state.windowColours.back < 0)
+        if (state.windowColors.back < 0)
             return 0;
-        return reinterpret_cast<INT_PTR>(BrushFor(state, COLORREF(state.windowColours.back) & 0xFFFFFF));
+        return reinterpret_cast<INT_PTR>(BrushFor(state, COLORREF(state.windowColors.back) & 0xFFFFFF));
     }
     const int id = GetDlgCtrlID(control);
-    for (const auto& [controlId, colours] : state.controlColours) {
+    for (const auto& [controlId, colors] : state.controlColors) {
         if (controlId != id)
             continue;
-        SetTextColor(dc, colours.text < 0 ? GetSysColor(COLOR_WINDOWTEXT) : COLORREF(colours.text) & 0xFFFFFF);
-        if (colours.back < 0) {
+        SetTextColor(dc, colors.text < 0 ? GetSysColor(COLOR_WINDOWTEXT) : COLORREF(colors.text) & 0xFFFFFF);
+        if (colors.back < 0) {
             const int system = message == WM_CTLCOLOREDIT ? COLOR_WINDOW : COLOR_3DFACE;
             SetBkColor(dc, GetSysColor(system));
             return reinterpret_cast<INT_PTR>(GetSysColorBrush(system));
         }
-        const COLORREF back = COLORREF(colours.back) & 0xFFFFFF;
+        const COLORREF back = COLORREF(colors.back) & 0xFFFFFF;
         SetBkColor(dc, back);
         return reinterpret_cast<INT_PTR>(BrushFor(state, back));
     }
@@ -134,7 +133,7 @@ INT_PTR CALLBACK RuntimeDialogProc(HWND window, UINT message, WPARAM wParam, LPA
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
-        return ColourAnswer(*state, message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+        return ColorAnswer(*state, message, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     // Only the system close command ends a modal run. WM_CLOSE goes on to the dialog manager, which
     // makes it IDCANCEL: Wine's multi-line edit sends its dialog WM_CLOSE for Escape, and Escape must
     // not end a window whose handler ignores IDCANCEL.
@@ -245,8 +244,8 @@ HWND CreateRuntimeDialog(const WindowDesc& desc, std::span<const ControlRow> con
 
     const RECT client = ToPixels(window, s, 0, 0, desc.width, desc.height);
     SetClientSize(window, client.right, client.bottom);
-    if (desc.x == CentredPosition || desc.y == CentredPosition) {
-        CentreInWorkArea(window);
+    if (desc.x == CenteredPosition || desc.y == CenteredPosition) {
+        CenterInWorkArea(window);
     } else {
         const RECT at = ToPixels(window, s, desc.x, desc.y, 0, 0);
         SetWindowPos(window, nullptr, at.left, at.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -347,34 +346,26 @@ UniqueFont CreatePointFont(std::string_view face, int points, int weight)
     return UniqueFont{CreateFontIndirectW(&font)};
 }
 
-HFONT KeepWithWindow(HWND window, UniqueFont font)
-{
-    HFONT handle = font.get();
-    if (WindowState* state = StateOf(window))
-        state->fonts.push_back(std::move(font));
-    return handle;
-}
-
-void SetWindowColours(HWND window, ColourPair colours)
+void SetWindowColors(HWND window, ColorPair colors)
 {
     if (WindowState* state = StateOf(window)) {
-        state->windowColours = colours;
+        state->windowColors = colors;
         InvalidateRect(window, nullptr, TRUE);
     }
 }
 
-void SetControlColours(HWND window, int controlId, ColourPair colours)
+void SetControlColors(HWND window, int controlId, ColorPair colors)
 {
     WindowState* state = StateOf(window);
     if (!state)
         return;
-    for (auto& [id, c] : state->controlColours) {
+    for (auto& [id, c] : state->controlColors) {
         if (id == controlId) {
-            c = colours;
+            c = colors;
             return;
         }
     }
-    state->controlColours.emplace_back(controlId, colours);
+    state->controlColors.emplace_back(controlId, colors);
 }
 
 void SetWindowIconResource(HWND window, const char* resourceName)
@@ -393,7 +384,7 @@ void SetWindowIconResource(HWND window, const char* resourceName)
     }
 }
 
-void CentreInWorkArea(HWND window)
+void CenterInWorkArea(HWND window)
 {
     RECT area{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);

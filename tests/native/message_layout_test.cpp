@@ -103,8 +103,6 @@ TEST(MessageLayoutMaths, WorkedLayoutWithoutIcon)
 {
     const int captionWidths[] = {30};
     const MessageLayout l = LayOutMessage(300, 16, 14, false, captionWidths);
-    EXPECT_EQ(10, l.textX);
-    EXPECT_EQ(10, l.textY);
     EXPECT_EQ(300, l.textWidth);
     EXPECT_EQ(42, l.textHeight);   // 300 x 16 x 300 / 100000 + 28 = 42.4
     EXPECT_EQ(52, l.rowTop);
@@ -112,7 +110,7 @@ TEST(MessageLayoutMaths, WorkedLayoutWithoutIcon)
     EXPECT_EQ(70, l.rowEnd);
     EXPECT_EQ(320, l.clientWidth);
     EXPECT_EQ(81, l.clientHeight);
-    EXPECT_EQ(std::vector<int>{135}, l.buttonX);
+    EXPECT_EQ(std::vector<int>{135}, CenteredRow(l.clientWidth, l.rowEnd, l.buttonWidths));   // (320 - 50) / 2
 }
 
 TEST(MessageLayoutMaths, TextAreaSizes)
@@ -136,7 +134,6 @@ TEST(MessageLayoutMaths, TextAreaSizes)
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.w << "x" << c.h << " " << c.points << "pt icon " << c.icon);
         const MessageLayout l = LayOutMessage(c.w, c.h, c.points, c.icon, oneCaption);
-        EXPECT_EQ(c.icon ? 42 : 10, l.textX);
         EXPECT_EQ(c.tw, l.textWidth);
         EXPECT_EQ(c.th, l.textHeight);
         EXPECT_EQ(c.rowTop, l.rowTop);
@@ -145,7 +142,7 @@ TEST(MessageLayoutMaths, TextAreaSizes)
     }
 }
 
-TEST(MessageLayoutMaths, WideRowSetsTheWidthAndCentresWithTruncation)
+TEST(MessageLayoutMaths, WideRowSetsTheWidthAndCentersWithTruncation)
 {
     // Three captions 100, 0 and 41 wide: buttons 120, 20, 61; row end 10 + 130 + 30 + 71 = 241.
     const int widths[] = {100, 0, 41};
@@ -153,12 +150,13 @@ TEST(MessageLayoutMaths, WideRowSetsTheWidthAndCentresWithTruncation)
     EXPECT_EQ((std::vector<int>{120, 20, 61}), l.buttonWidths);
     EXPECT_EQ(241, l.rowEnd);
     EXPECT_EQ(241, l.clientWidth);   // wider than 160 + 20
-    EXPECT_EQ((std::vector<int>{10, 140, 170}), l.buttonX);
+    // The row fills the client area: (241 - 221) / 2 = 10, the same left edges as laid out.
+    EXPECT_EQ((std::vector<int>{10, 140, 170}), CenteredRow(l.clientWidth, l.rowEnd, l.buttonWidths));
     // Row width 221 in a client 400 wide: (400 - 221) / 2 = 89.5, truncated to 89.
-    EXPECT_EQ((std::vector<int>{89, 219, 249}), CentredRow(400, 241, l.buttonWidths));
+    EXPECT_EQ((std::vector<int>{89, 219, 249}), CenteredRow(400, 241, l.buttonWidths));
 }
 
-TEST(MessageLayoutMaths, CentredOverOwner)
+TEST(MessageLayoutMaths, CenteredOverOwner)
 {
     struct Case { ScreenRect owner, window; int x, y; };
     const Case cases[] = {
@@ -170,7 +168,7 @@ TEST(MessageLayoutMaths, CentredOverOwner)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.x << "," << c.y);
-        const ScreenPoint p = CentredOver(c.owner, c.window);
+        const ScreenPoint p = CenteredOver(c.owner, c.window);
         EXPECT_EQ(c.x, p.x);
         EXPECT_EQ(c.y, p.y);
     }

@@ -13,7 +13,7 @@
 namespace {
 
 std::function<void()> onTimer;
-HWND OpenDialog();
+HWND OpenDialog(HWND besides = nullptr);
 
 void CALLBACK FireOnce(HWND, UINT, UINT_PTR id, DWORD) noexcept
 {
@@ -32,18 +32,19 @@ void SoonInLoop(std::function<void()> action)
     SetTimer(nullptr, 0, 10, FireOnce);
 }
 
-// The message dialog currently open on this thread.
-HWND OpenDialog()
+// The message dialog currently open on this thread, other than besides.
+HWND OpenDialog(HWND besides)
 {
-    HWND text = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM found) noexcept -> BOOL {
-        if (IsWindowVisible(w) && GetDlgItem(w, IdMessageText)) {
-            *reinterpret_cast<HWND*>(found) = w;
+    struct Search { HWND besides, found; } search{besides, nullptr};
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND w, LPARAM lParam) noexcept -> BOOL {
+        auto* s = reinterpret_cast<Search*>(lParam);
+        if (w != s->besides && IsWindowVisible(w) && GetDlgItem(w, IdMessageText)) {
+            s->found = w;
             return FALSE;
         }
         return TRUE;
-    }, reinterpret_cast<LPARAM>(&text));
-    return text;
+    }, reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 // A dialog that a failing test leaves open is closed (result 0) rather than left to hang.
@@ -132,7 +133,7 @@ TEST_F(MessageDialog, EnterInTheTextPressesTheRememberedButton)
 {
     SoonInLoop([] {
         HWND d = OpenDialog();
-        EXPECT_EQ(12302, FocusedButtonId);
+        EXPECT_EQ(12302, FocusedButtonId(d));
         HWND text = GetDlgItem(d, IdMessageText);
         SetFocus(text);
         PostMessageW(text, WM_KEYDOWN, VK_RETURN, 0);
@@ -146,6 +147,31 @@ TEST_F(MessageDialog, EnterInTheTextPressesTheRememberedButton)
         SendMessageW(d, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     });
     EXPECT_EQ(3, ShowMessageDialog(nullptr, "Press Enter", "Enter", 3, ""));
+}
+
+TEST_F(MessageDialog, ADialogOverAnotherLeavesTheOtherRememberedButton)
+{
+    int inner = -1;
+    int32_t innerFocused = 0, outerFocusedMeanwhile = 0;
+    SoonInLoop([&] {
+        HWND outer = OpenDialog();
+        SendMessageW(outer, WM_COMMAND, MAKEWPARAM(12303, BN_SETFOCUS), LPARAM(GetDlgItem(outer, 12303)));
+        SoonInLoop([&, outer] {
+            HWND d = OpenDialog(outer);
+            innerFocused = FocusedButtonId(d);
+            outerFocusedMeanwhile = FocusedButtonId(outer);
+            Press(d, 12302);
+        });
+        inner = ShowMessageDialog(outer, "Inner", "Inner", 0, "X;Y");
+        // Enter in the outer dialog's text, through its modal loop.
+        HWND text = GetDlgItem(outer, IdMessageText);
+        SetFocus(text);
+        PostMessageW(text, WM_KEYDOWN, VK_RETURN, 0);
+    });
+    EXPECT_EQ(2, ShowMessageDialog(nullptr, "Outer", "Outer", 0, "A;B;C"));
+    EXPECT_EQ(1, inner);
+    EXPECT_EQ(12302, innerFocused);
+    EXPECT_EQ(12303, outerFocusedMeanwhile);
 }
 
 TEST_F(MessageDialog, TheTwentiethButtonDoesNotEndIt)
@@ -183,7 +209,7 @@ TEST_F(MessageDialog, OwnerIsDisabledWhileOpenAndFocusedAfter)
     desc.width = 600;
     desc.height = 400;
     HWND owner = CreateRuntimeDialog(desc, {}, [](HWND, UINT, WPARAM, LPARAM) noexcept -> INT_PTR { return 0; });
-    ASSERT_NE(nullptr, owner);   // hidden: the dialog is centred over it all the same
+    ASSERT_NE(nullptr, owner);   // hidden: the dialog is centered over it all the same
     bool ownerEnabled = true;
     RECT o{}, d{};
     SoonInLoop([&] {
@@ -228,6 +254,7 @@ TEST_F(MessageDialog, ControlsFollowTheLayoutOfTheMeasuredText)
         SelectObject(dc, old);
         ReleaseDC(nullptr, dc);
         const MessageLayout layout = LayOutMessage(size.cx, size.cy, MessagePoints, true, widths);
+        const std::vector<int> buttonX = CenteredRow(layout.clientWidth, layout.rowEnd, layout.buttonWidths);
 
         const RECT t = RectIn(GetDlgItem(d, IdMessageText));
         EXPECT_EQ(42, t.left);
@@ -242,7 +269,7 @@ TEST_F(MessageDialog, ControlsFollowTheLayoutOfTheMeasuredText)
             SCOPED_TRACE(i);
             HWND button = GetDlgItem(d, 12302 + int(i));
             const RECT b = RectIn(button);
-            EXPECT_EQ(layout.buttonX[i], b.left);
+            EXPECT_EQ(buttonX[i], b.left);
             EXPECT_EQ(layout.rowTop, b.top);
             EXPECT_EQ(layout.buttonWidths[i], b.right - b.left);
             EXPECT_EQ(24, b.bottom - b.top);

@@ -1,5 +1,5 @@
 // The run-time window builder: windows made hidden from a control table, dialog units, the handler's
-// WM_INITDIALOG before the window can be seen, the modal run and its owner, the modeless run, colours.
+// WM_INITDIALOG before the window can be seen, the modal run and its owner, the modeless run, colors.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -124,7 +124,7 @@ TEST(RuntimeWindow, IsCreatedHiddenWithTheTableAndThePixelClientArea)
     EXPECT_NE(0, windowFont);
     EXPECT_EQ(windowFont, SendMessageW(two, WM_GETFONT, 0, 0));
 
-    // Centred in the work area.
+    // Centered in the work area.
     RECT area{}, outer{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
     GetWindowRect(w, &outer);
@@ -238,23 +238,23 @@ TEST(RuntimeWindow, ModelessRunInitialisesHiddenAndEndsWhenDestroyed)
     EXPECT_TRUE(seen.destroyed);
 }
 
-TEST(RuntimeWindow, ColoursComeFromTheTableWithOneBrushPerColour)
+TEST(RuntimeWindow, ColorsComeFromTheTableWithOneBrushPerColor)
 {
     HWND w = CreateRuntimeDialog(PixelDesc(), Rows, TestProc);
-    SetWindowColours(w, {0x554848, 0xAAFFDA});
-    SetControlColours(w, 10, {0x800080, 0xAAFFDA});
+    SetWindowColors(w, {0x554848, 0xAAFFDA});
+    SetControlColors(w, 10, {0x800080, 0xAAFFDA});
     HDC dc = GetDC(w);
     const LRESULT dialogBrush = SendMessageW(w, WM_CTLCOLORDLG, WPARAM(dc), LPARAM(w));
     const LRESULT labelBrush = SendMessageW(w, WM_CTLCOLORSTATIC, WPARAM(dc), LPARAM(GetDlgItem(w, 10)));
     EXPECT_NE(0, dialogBrush);
-    EXPECT_EQ(dialogBrush, labelBrush) << "one brush for one background colour";
+    EXPECT_EQ(dialogBrush, labelBrush) << "one brush for one background color";
     EXPECT_EQ(COLORREF(0x800080), GetTextColor(dc));
     EXPECT_EQ(COLORREF(0xAAFFDA), GetBkColor(dc));
     LOGBRUSH lb{};
     GetObjectW(reinterpret_cast<HBRUSH>(dialogBrush), sizeof lb, &lb);
     EXPECT_EQ(COLORREF(0xAAFFDA), lb.lbColor);
     EXPECT_EQ(dialogBrush, SendMessageW(w, WM_CTLCOLORDLG, WPARAM(dc), LPARAM(w))) << "made once";
-    // A control without colours of its own keeps the system's.
+    // A control without colors of its own keeps the system's.
     EXPECT_NE(dialogBrush, SendMessageW(w, WM_CTLCOLOREDIT, WPARAM(dc), LPARAM(GetDlgItem(w, 11))));
     EXPECT_NE(COLORREF(0x800080), GetTextColor(dc));
     ReleaseDC(w, dc);
