@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <functional>
 
@@ -81,6 +80,22 @@ WindowDesc PixelDesc(HWND owner = nullptr)
     return desc;
 }
 
+// A font's dialog base units as Windows defines them: the width of the 52 Latin letters over 52,
+// rounded, across; the character height down. One dialog unit is a quarter of the first and an
+// eighth of the second.
+SIZE BaseUnitsOf(HFONT font)
+{
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, font);
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    SIZE letters{};
+    GetTextExtentPoint32W(dc, L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &letters);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    return {(letters.cx / 26 + 1) / 2, tm.tmHeight};
+}
+
 HWND MakeOwner()
 {
     WindowDesc desc = PixelDesc();
@@ -124,42 +139,69 @@ TEST(RuntimeWindow, IsCreatedHiddenWithTheTableAndThePixelClientArea)
     EXPECT_NE(0, windowFont);
     EXPECT_EQ(windowFont, SendMessageW(two, WM_GETFONT, 0, 0));
 
-    // Centered in the work area.
+    // No position given: centered in the work area, equal margins on either side within a pixel.
     RECT area{}, outer{};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
     GetWindowRect(w, &outer);
-    EXPECT_LE(std::abs((outer.left + outer.right) - (area.left + area.right)), 1);
-    EXPECT_LE(std::abs((outer.top + outer.bottom) - (area.top + area.bottom)), 1);
+    EXPECT_GT(outer.right - outer.left, 300) << "the frame lies around the client area";
+    EXPECT_LE(std::abs((outer.left - area.left) - (area.right - outer.right)), 1);
+    EXPECT_LE(std::abs((outer.top - area.top) - (area.bottom - outer.bottom)), 1);
+    DestroyWindow(w);
+
+    // A position given is the outer top-left corner.
+    WindowDesc placed = PixelDesc();
+    placed.x = 30;
+    placed.y = 40;
+    w = CreateRuntimeDialog(placed, Rows, TestProc);
+    ASSERT_NE(nullptr, w);
+    GetWindowRect(w, &outer);
+    EXPECT_EQ(30, outer.left);
+    EXPECT_EQ(40, outer.top);
     DestroyWindow(w);
 }
 
 TEST(RuntimeWindow, DialogUnitsFollowTheWindowFont)
 {
+    // Multiples of 4 across and 8 down, so each size is a whole number of the font's base units.
+    const ControlRow cells[] = {{102, "BUTTON", "Two", 60, 24, 48, 16, 0}};
     UniqueFont controlFont = CreatePointFont("System", 14);
     WindowDesc desc = PixelDesc();
     desc.unit = WindowUnit::DialogUnits;
     desc.fontWeight = FW_BOLD;
+    desc.x = 8;
+    desc.y = 16;
     desc.width = 320;
-    desc.height = 220;
+    desc.height = 216;
     desc.controlFont = controlFont.get();
-    HWND w = CreateRuntimeDialog(desc, Rows, TestProc);
+    HWND w = CreateRuntimeDialog(desc, cells, TestProc);
     ASSERT_NE(nullptr, w);
-    RECT expected{0, 0, 320, 220};
-    MapDialogRect(w, &expected);
+
+    // The base units come from the window's own font, not from the control font.
+    HFONT windowFont = reinterpret_cast<HFONT>(SendMessageW(w, WM_GETFONT, 0, 0));
+    LOGFONTW lf{};
+    ASSERT_TRUE(GetObjectW(windowFont, sizeof lf, &lf));
+    EXPECT_EQ(FW_BOLD, lf.lfWeight);
+    EXPECT_STREQ(L"MS Sans Serif", lf.lfFaceName);
+    const SIZE base = BaseUnitsOf(windowFont);
+    SCOPED_TRACE(testing::Message() << "base units " << base.cx << " x " << base.cy);
+
     RECT client{};
     GetClientRect(w, &client);
-    EXPECT_EQ(expected.right, client.right);
-    EXPECT_EQ(expected.bottom, client.bottom);
+    EXPECT_EQ(80 * base.cx, client.right);    // 320 / 4
+    EXPECT_EQ(27 * base.cy, client.bottom);   // 216 / 8
     EXPECT_GT(client.right, 320) << "four dialog units of an 8-point font span more than four pixels";
+    RECT outer{};
+    GetWindowRect(w, &outer);
+    EXPECT_EQ(2 * base.cx, outer.left);
+    EXPECT_EQ(2 * base.cy, outer.top);
 
-    RECT cell{60, 20, 110, 34};
-    MapDialogRect(w, &cell);
     RECT r{};
     GetWindowRect(GetDlgItem(w, 102), &r);
     MapWindowPoints(nullptr, w, reinterpret_cast<POINT*>(&r), 2);
-    EXPECT_EQ(cell.left, r.left);
-    EXPECT_EQ(cell.top, r.top);
-    EXPECT_EQ(cell.right, r.right);
+    EXPECT_EQ(15 * base.cx, r.left);
+    EXPECT_EQ(3 * base.cy, r.top);
+    EXPECT_EQ(12 * base.cx, r.right - r.left);
+    EXPECT_EQ(2 * base.cy, r.bottom - r.top);
     EXPECT_EQ(reinterpret_cast<LRESULT>(controlFont.get()), SendMessageW(GetDlgItem(w, 102), WM_GETFONT, 0, 0));
     DestroyWindow(w);
 }
@@ -266,13 +308,34 @@ TEST(RuntimeWindow, PointFontHeightFollowsTheScreenResolution)
     HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
-    UniqueFont font = CreatePointFont("  System", 14);
+    // Heights worked out by hand: points x dpi / 72, to the nearest pixel, negative for the glyph height.
+    struct Case { int dpi; int points; LONG height; };
+    const Case cases[] = {
+        {96, 14, -19},    // 18.67: rounded, not cut
+        {96, 7, -9},      // 9.33: rounded, not raised
+        {96, 9, -12},
+        {120, 14, -23},   // 23.33
+        {120, 8, -13},    // 13.33
+        {144, 8, -16},
+        {192, 7, -19},    // 18.67
+    };
+    int tried = 0;
+    for (const Case& c : cases) {
+        if (c.dpi != dpi)
+            continue;
+        SCOPED_TRACE(testing::Message() << c.points << " points at " << c.dpi << " dpi");
+        ++tried;
+        UniqueFont font = CreatePointFont("System", c.points);
+        LOGFONTW lf{};
+        ASSERT_TRUE(GetObjectW(font.get(), sizeof lf, &lf));
+        EXPECT_EQ(c.height, lf.lfHeight);
+        EXPECT_EQ(FW_NORMAL, lf.lfWeight);
+        EXPECT_EQ(ANSI_CHARSET, lf.lfCharSet);
+    }
     LOGFONTW lf{};
-    ASSERT_TRUE(GetObjectW(font.get(), sizeof lf, &lf));
-    EXPECT_EQ(-int(std::lround(14.0 * dpi / 72.0)), lf.lfHeight);
-    EXPECT_EQ(FW_NORMAL, lf.lfWeight);
-    EXPECT_EQ(ANSI_CHARSET, lf.lfCharSet);
     UniqueFont longFace = CreatePointFont(std::string(40, 'x'), 8);
     ASSERT_TRUE(GetObjectW(longFace.get(), sizeof lf, &lf));
     EXPECT_EQ(31u, wcslen(lf.lfFaceName));
+    if (tried == 0)
+        GTEST_SKIP() << "no worked heights for a screen of " << dpi << " dpi";
 }
