@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <numeric>
 
 #include "AnalyzerDriver.h"
 #include "DriveAnalyzer.h"
@@ -12,7 +11,6 @@
 #include "analyzer/AnalyzerWindow.h"
 #include "core/Settings.h"
 #include "core/SharedValues.h"
-#include "core/Text.h"
 
 namespace {
 
@@ -36,13 +34,32 @@ SizeCounts CountsOf(const std::string& report)
     return c;
 }
 
-int64_t SizeOfType(const std::vector<std::string>& lines, const char* types)
+// One line of avr-nm --size-sort output, read on its own terms: eight hexadecimal digits of size,
+// a space, the type letter, a space, the demangled name.
+struct Symbol {
+    std::string name, type;
+    long size;
+};
+
+std::vector<Symbol> SymbolsOf(const std::string& report)
 {
-    int64_t sum = 0;
-    for (const std::string& line : lines)
-        if (SymbolType(line).size() == 1 && std::string(types).find(SymbolType(line)) != std::string::npos)
-            sum += SymbolSize(line);
-    return sum;
+    std::vector<Symbol> symbols;
+    size_t from = 0;
+    for (size_t end; (end = report.find("\r\n", from)) != std::string::npos; from = end + 2) {
+        const std::string line = report.substr(from, end - from);
+        symbols.push_back({ line.substr(11), line.substr(9, 1), std::strtol(line.substr(0, 8).c_str(), nullptr, 16) });
+    }
+    return symbols;
+}
+
+// Decimal digits with a comma before each group of three from the right.
+std::string Grouped(long value)
+{
+    const std::string digits = std::to_string(value);
+    std::string out;
+    for (size_t i = 0; i < digits.size(); ++i)
+        out += (i && (digits.size() - i) % 3 == 0 ? "," : "") + std::string(1, digits[i]);
+    return out;
 }
 
 }  // namespace
@@ -62,45 +79,55 @@ TEST(MemoryAnalysis, RunsBothToolsThroughTheInterpreterOnAPathWithASpaceAndAnAmp
 
     const AnalysisResult run = AnalyzeBuild(ReadLastElfPath());
     EXPECT_EQ(elf, run.elfPath);
-    OpenDriven("[kevra+ v0.3] Memory Analyzer: MemoryFixture.hex", [&] { ShowAnalyzerWindow(run); }, [&](HWND analyzer) {
-        ASSERT_TRUE(analyzer);
-        // The window shows what the run read, one row per line in the tool's order.
-        std::vector<std::vector<std::string>> rows;
-        for (const std::string& line : run.symbolLines)
-            rows.push_back({ SymbolName(line), SymbolType(line), DecimalText(SymbolSize(line)) });
-        EXPECT_EQ(rows, ListRows(GetDlgItem(analyzer, 1000)));
-    });
 
-    // The tool's own report, made at build time on Linux, against what the agent read back.
+    // The tools' own reports, made at build time on Linux (avr-size) and now beside the .elf (avr-nm).
     const SizeCounts expected = CountsOf(ReadFileBytes(FromUnix(KEVRA_FIXTURE_SIZE)));
     ASSERT_GT(expected.text, 0);
     ASSERT_NE(std::string::npos, run.sizeReport.find("\r\n")) << run.sizeReport;
     EXPECT_EQ(run.sizeReport, ReadFileBytes(elf + ".size"));
-    const SizeCounts got = CountsOf(run.sizeReport);
-    EXPECT_EQ(expected.text, got.text);
-    EXPECT_EQ("SRAM: " + std::to_string(expected.data) + " B in static data, " + std::to_string(expected.bss) +
-                  " B in uninitialized variables",
-              SramSummaryText(run.sizeReport));
+    EXPECT_EQ(expected.text, CountsOf(run.sizeReport).text);
+    const std::vector<Symbol> symbols = SymbolsOf(ReadFileBytes(elf + ".map"));
+    ASSERT_GE(symbols.size(), 6u) << ReadFileBytes(elf + ".map");
 
-    ASSERT_FALSE(run.symbolLines.empty()) << ReadFileBytes(elf + ".map");
-    std::vector<std::string> names;
-    for (const std::string& line : run.symbolLines)
-        names.push_back(SymbolName(line));
-    for (const char* name : { "frameBuffer", "highScore", "levelDeltas", "main", "sprites::Sprite::blit(unsigned char, int)",
-                              "drawText(char const*, unsigned char)" }) {
-        SCOPED_TRACE(name);
-        EXPECT_NE(names.end(), std::find(names.begin(), names.end(), name));
+    // The sketch's own variables, sized by hand: uint8_t[512], int8_t[6] and one uint16_t; the
+    // buffer is all of bss and the largest symbol, so it comes first. The code symbols fit in text,
+    // the variables in data.
+    std::vector<std::vector<std::string>> rows;
+    long total = 0, bss = 0, code = 0, data = 0;
+    for (const Symbol& s : symbols) {
+        rows.push_back({ s.name, s.type, std::to_string(s.size) });
+        total += s.size;
+        bss += s.type == "B" || s.type == "b" ? s.size : 0;
+        code += s.type == "T" || s.type == "t" ? s.size : 0;
+        data += s.type == "D" || s.type == "d" ? s.size : 0;
     }
-    EXPECT_EQ("00000200 B frameBuffer", run.symbolLines.front());   // the largest first
-    // The global buffer is all of bss; the code symbols fit in text, the variables in data.
-    EXPECT_EQ(expected.bss, SizeOfType(run.symbolLines, "Bb"));
-    EXPECT_LE(SizeOfType(run.symbolLines, "Tt"), expected.text);
-    EXPECT_LE(SizeOfType(run.symbolLines, "Dd"), expected.data);
-    const int64_t total = std::accumulate(run.symbolLines.begin(), run.symbolLines.end(), int64_t{0},
-                                          [](int64_t sum, const std::string& line) { return sum + SymbolSize(line); });
-    EXPECT_EQ("FLASH: " + GroupedThousands(total) + " bytes used by " + std::to_string(run.symbolLines.size()) + " objects",
-              FlashSummaryText(run.symbolLines));
+    EXPECT_EQ((std::vector<std::string>{ "frameBuffer", "B", "512" }), rows.front());
+    for (const std::vector<std::string>& row : { std::vector<std::string>{ "levelDeltas", "D", "6" },
+                                                 std::vector<std::string>{ "highScore", "D", "2" } }) {
+        SCOPED_TRACE(row[0]);
+        EXPECT_NE(rows.end(), std::find(rows.begin(), rows.end(), row));
+    }
+    for (const char* name : { "main", "sprites::Sprite::blit(unsigned char, int)", "drawText(char const*, unsigned char)" }) {
+        SCOPED_TRACE(name);
+        EXPECT_NE(symbols.end(), std::find_if(symbols.begin(), symbols.end(),
+                                              [&](const Symbol& s) { return s.name == name && s.type == "T"; }));
+    }
+    EXPECT_EQ(512, expected.bss);
+    EXPECT_EQ(expected.bss, bss);
+    EXPECT_LE(code, expected.text);
+    EXPECT_LE(data, expected.data);
     EXPECT_GT(total, expected.bss);
+
+    // The window shows every line in the tool's order, and the totals of both reports.
+    OpenDriven("[kevra+ v0.3] Memory Analyzer: MemoryFixture.hex", [&] { ShowAnalyzerWindow(run); }, [&](HWND analyzer) {
+        ASSERT_TRUE(analyzer);
+        EXPECT_EQ(rows, ListRows(GetDlgItem(analyzer, 1000)));
+        EXPECT_EQ("FLASH: " + Grouped(total) + " bytes used by " + std::to_string(symbols.size()) + " objects",
+                  ControlText(analyzer, 1001));
+        EXPECT_EQ("SRAM: " + std::to_string(expected.data) + " B in static data, " + std::to_string(expected.bss) +
+                      " B in uninitialized variables",
+                  ControlText(analyzer, 1003));
+    });
 }
 
 namespace {
