@@ -281,45 +281,39 @@ void ExpectEmptyAnalysis(HWND analyzer)
 
 }  // namespace
 
-TEST_F(AnalyzerRoad, WithoutComspecTheAnalyzerOpensEmpty)
+// Nothing is reported: without an interpreter, or with no AVR tools on PATH, the analyzer opens empty,
+// no other window shows, the build stays as it was and the button that started it comes back.
+TEST_F(AnalyzerRoad, WithoutComspecOrTheAvrToolsTheAnalyzerOpensEmpty)
 {
-    EnvironmentChange comspec(L"COMSPEC", nullptr);
-    Start();
-    const std::string elf = AddBuild("build1.tmp", "NoShell");
-    ASSERT_TRUE(SimulatorStartedWith(elf));
-    HWND analyzer = OpenAnalyzer(MenuMemoryAnalyzer, "NoShell");
-    ASSERT_TRUE(analyzer);
-    ExpectEmptyAnalysis(analyzer);
-    EXPECT_TRUE(CloseAnalyzer(analyzer, false));
-    EXPECT_TRUE(VisibleWindows(agent.process.dwProcessId).empty());
-    EXPECT_EQ(ReadFileBytes(FromUnixPath(KEVRA_ROAD_ELF)), ReadFileBytes(elf));
-}
-
-TEST_F(AnalyzerRoad, WithoutTheAvrToolsTheAnalyzerOpensEmpty)
-{
-    const std::wstring path = PathWithout(FromUnixPath(KEVRA_SHIM_FOLDER));
-    EnvironmentChange change(L"PATH", &path);
-    Start();
-    const std::string elf = AddBuild("build2.tmp", "NoTools");
-    ASSERT_TRUE(SimulatorStartedWith(elf));
-    HWND analyzer = OpenAnalyzer(IdMemoryAnalyzer, "NoTools");
-    ASSERT_TRUE(analyzer);
-    ExpectEmptyAnalysis(analyzer);
-    EXPECT_TRUE(CloseAnalyzer(analyzer, true));
-    EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(GetDlgItem(agent.mainWindow, IdMemoryAnalyzer)) != FALSE; }));
-    EXPECT_TRUE(VisibleWindows(agent.process.dwProcessId).empty());
-    EXPECT_EQ(ReadFileBytes(FromUnixPath(KEVRA_ROAD_ELF)), ReadFileBytes(elf));
-}
-
-TEST_F(AnalyzerRoad, ExitFromTheMenuEndsTheAgentWhileTheAnalyzerIsOpen)
-{
-    Start();
-    const std::string elf = AddBuild("build3.tmp", "Leaving");
-    ASSERT_TRUE(SimulatorStartedWith(elf));
-    ASSERT_TRUE(OpenAnalyzer(MenuMemoryAnalyzer, "Leaving"));
-    agent.Command(204);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(agent.process.hProcess, 10000));
-    EXPECT_TRUE(agent.Exit());
+    const std::wstring noShims = PathWithout(FromUnixPath(KEVRA_SHIM_FOLDER));
+    const struct {
+        const char* what;
+        const wchar_t* variable;
+        const std::wstring* value;   // null: the variable is removed
+        const char* folder;
+        const char* name;
+        int command;                 // the button or the menu
+        bool closeByCaption;
+    } cases[] = {
+        { "no COMSPEC", L"COMSPEC", nullptr, "build1.tmp", "NoShell", MenuMemoryAnalyzer, false },
+        { "no AVR tools on PATH", L"PATH", &noShims, "build2.tmp", "NoTools", IdMemoryAnalyzer, true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EnvironmentChange change(c.variable, c.value);
+        Start();
+        const std::string elf = AddBuild(c.folder, c.name);
+        ASSERT_TRUE(SimulatorStartedWith(elf));
+        HWND analyzer = OpenAnalyzer(c.command, c.name);
+        ASSERT_TRUE(analyzer);
+        ExpectEmptyAnalysis(analyzer);
+        EXPECT_TRUE(CloseAnalyzer(analyzer, c.closeByCaption));
+        EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(GetDlgItem(agent.mainWindow, IdMemoryAnalyzer)) != FALSE; }));
+        EXPECT_TRUE(VisibleWindows(agent.process.dwProcessId).empty());
+        EXPECT_EQ(ReadFileBytes(FromUnixPath(KEVRA_ROAD_ELF)), ReadFileBytes(elf));
+        EXPECT_TRUE(Answers(agent));
+        EXPECT_TRUE(agent.Exit());
+    }
 }
 
 TEST_F(AnalyzerRoad, ToolOutputOfBinaryGarbageOrOneMegabyteLineIsShownAndExported)

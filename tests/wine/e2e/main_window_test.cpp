@@ -2,6 +2,9 @@
 
 #include <shlobj.h>
 
+#include <cstdlib>
+#include <map>
+
 #include "AgentDriver.h"
 #include "WineOnly.h"
 
@@ -121,15 +124,43 @@ TEST_F(AgentTest, FirstRunPresetsTheFolderAndShowsTheHowTo)
     EXPECT_TRUE(again.Exit());
 }
 
-TEST_F(AgentTest, ExitFromTheMenuEndsTheAgentWhileTheHowToIsOpen)
+// "Exit kevra+" chosen while a modal window runs its own loop ends the agent at once, and writes no
+// settings: the how-to of a first run (no sketchbook found, so no file at all), or the analyzer.
+TEST_F(AgentTest, ExitFromTheMenuEndsTheAgentWhileAModalWindowIsOpen)
 {
-    RunningAgent agent;
-    ASSERT_TRUE(agent.Start(agentFolder, temp));
-    ASSERT_TRUE(WaitForHowTo(agent));
-    agent.Command(204);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(agent.process.hProcess, 10000));
-    EXPECT_FALSE(GetFileAttributesW(Widen(agent.IniPath()).c_str()) != INVALID_FILE_ATTRIBUTES);   // no sketchbook found, nothing to save
-    EXPECT_TRUE(agent.Exit());
+    enum Modal { HowTo, Analyzer };
+    const struct { const char* what; Modal modal; } cases[] = {
+        { "the how-to of a first run", HowTo },
+        { "the analyzer", Analyzer },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteFileW(Widen(temp + "kevra-agent.ini").c_str());
+        if (c.modal == Analyzer)
+            WriteIni("0", "");
+        const std::string ini = ReadFileBytes(temp + "kevra-agent.ini");
+        RunningAgent agent;
+        ASSERT_TRUE(agent.Start(agentFolder, temp));
+        if (c.modal == HowTo) {
+            ASSERT_TRUE(WaitForHowTo(agent));
+        } else {
+            // A build to analyse; without the AVR tools its analysis is empty, but the window opens.
+            const size_t starts = agent.SimulatorStarts().size();
+            CreateDirectoryW(Widen(temp + "build3.tmp").c_str(), nullptr);
+            WriteFileBytes(temp + "build3.tmp\\Leaving.cpp.hex", ":00000001FF\r\n");
+            ASSERT_TRUE(WaitFor([&] { return agent.SimulatorStarts().size() == starts + 1; }, 15000));
+            agent.Command(201);
+            ASSERT_TRUE(WaitFor([&] {
+                HWND analyzer = FindProcessWindow(agent.process.dwProcessId, "[kevra+ v0.3] Memory Analyzer: Leaving.hex");
+                return analyzer && IsWindowVisible(analyzer);
+            }, 30000));
+        }
+        agent.Command(204);
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(agent.process.hProcess, 10000));
+        EXPECT_EQ(ini, ReadFileBytes(temp + "kevra-agent.ini"));
+        EXPECT_EQ(c.modal == Analyzer, GetFileAttributesW(Widen(agent.IniPath()).c_str()) != INVALID_FILE_ATTRIBUTES);
+        EXPECT_TRUE(agent.Exit());
+    }
 }
 
 TEST_F(AgentTest, ControlsAreThoseOfTheTableAndTheCheckBoxSavesAtOnce)
@@ -170,6 +201,52 @@ TEST_F(AgentTest, ControlsAreThoseOfTheTableAndTheCheckBoxSavesAtOnce)
         EXPECT_EQ(id, GetDlgCtrlID(child));
         child = GetWindow(child, GW_HWNDNEXT);
     }
+
+    // Where the controls lie, as relations rather than pixels: in the client area, the check box, the
+    // folder label and "..." in a row above the status text, the three buttons in a row below it, left
+    // to right in tab order, none over another; the status text as wide as the top row.
+    RECT client{};
+    GetClientRect(agent.mainWindow, &client);
+    std::map<int, RECT> at;
+    for (int id : order) {
+        RECT r{};
+        GetWindowRect(GetDlgItem(agent.mainWindow, id), &r);
+        MapWindowPoints(nullptr, agent.mainWindow, reinterpret_cast<POINT*>(&r), 2);
+        at[id] = r;
+    }
+    for (const auto& [id, r] : at) {
+        SCOPED_TRACE(id);
+        EXPECT_GE(r.left, client.left);
+        EXPECT_GE(r.top, client.top);
+        EXPECT_LE(r.right, client.right);
+        EXPECT_LE(r.bottom, client.bottom);
+        EXPECT_LT(r.left, r.right);
+        EXPECT_LT(r.top, r.bottom);
+        for (const auto& [other, o] : at) {
+            RECT overlap{};
+            EXPECT_TRUE(other == id || !IntersectRect(&overlap, &r, &o)) << "overlaps " << other;
+        }
+    }
+    const RECT& text = at[1000];
+    for (int id : { 997, 998, 999 }) {
+        SCOPED_TRACE(id);
+        EXPECT_LE(at[id].bottom, text.top);
+    }
+    EXPECT_LE(at[997].right, at[998].left);
+    EXPECT_LE(at[998].right, at[999].left);
+    EXPECT_LE(std::abs(text.left - at[997].left), 1);
+    EXPECT_LE(std::abs(text.right - at[999].right), 1);
+    const int buttons[] = { 1002, 1001, 1003 };
+    for (int id : buttons) {
+        SCOPED_TRACE(id);
+        EXPECT_GE(at[id].top, text.bottom);
+        EXPECT_EQ(at[1002].top, at[id].top);
+        EXPECT_EQ(at[1002].bottom - at[1002].top, at[id].bottom - at[id].top);
+        // One width in dialog units; in pixels each edge is rounded on its own.
+        EXPECT_LE(std::abs((at[1002].right - at[1002].left) - (at[id].right - at[id].left)), 1);
+    }
+    EXPECT_LT(at[1002].right, at[1001].left);
+    EXPECT_LT(at[1001].right, at[1003].left);
 
     const DWORD style = GetWindowLongW(agent.mainWindow, GWL_STYLE);
     EXPECT_EQ(DWORD(WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX), style & (WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_THICKFRAME | WS_MAXIMIZEBOX));
