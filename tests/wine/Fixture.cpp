@@ -81,56 +81,54 @@ uint64_t NowFileTime()
 
 namespace {
 
-std::string UnixPathOf(const std::string& windowsPath)
+std::string UnixName(const std::string& path)
 {
-    using UnixName = char*(CDECL*)(const wchar_t*);
-    const auto convert = reinterpret_cast<UnixName>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
-    char* name = convert ? convert(Widen(windowsPath).c_str()) : nullptr;
-    if (!name)
-        return {};
-    std::string path = name;
+    using Convert = char*(CDECL*)(const wchar_t*);
+    // Through void (*)(): the cast from FARPROC to the real signature is meant.
+    const auto convert = reinterpret_cast<Convert>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* name = convert ? convert(Widen(path).c_str()) : nullptr;
+    std::string unixName = name ? name : "";
     HeapFree(GetProcessHeap(), 0, name);
-    return path;
+    return unixName;
 }
 
-std::wstring DosPathOf(const char* unixPath)
+std::string WithoutTrailingSlash(std::string path)
 {
-    using DosName = wchar_t*(CDECL*)(const char*);
-    const auto convert = reinterpret_cast<DosName>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_dos_file_name")));
-    wchar_t* name = convert ? convert(unixPath) : nullptr;
-    if (!name)
-        return {};
-    std::wstring path = name;
-    HeapFree(GetProcessHeap(), 0, name);
+    while (path.size() > 3 && path.back() == '\\')
+        path.pop_back();
     return path;
 }
 
 }  // namespace
 
-bool MakeUnixSymlink(const std::string& target, const std::string& link)
+bool UnixLink::Run(const std::string& commandLine, bool linkWanted) const
 {
-    std::string unixLink = UnixPathOf(link);
-    while (!unixLink.empty() && unixLink.back() == '/')
-        unixLink.pop_back();
-    const std::string unixTarget = UnixPathOf(target);
-    if (unixLink.empty() || unixTarget.empty())
-        return false;
-    // A Unix program started from here gives no process to wait for: look for the link instead.
-    std::wstring line = L"\"" + DosPathOf("/bin/ln") + L"\" -s \"" + Widen(unixTarget) + L"\" \"" + Widen(unixLink) + L"\"";
+    std::wstring command = Widen(commandLine);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION started{};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return false;
-    CloseHandle(started.hThread);
-    CloseHandle(started.hProcess);
-    std::string windowsLink = link;
-    while (!windowsLink.empty() && windowsLink.back() == '\\')
-        windowsLink.pop_back();
-    for (int i = 0; i < 500; ++i, Sleep(10))
-        if (GetFileAttributesW(Widen(windowsLink).c_str()) != INVALID_FILE_ATTRIBUTES)
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    for (int wait = 0; wait < 1000; ++wait) {
+        if ((GetFileAttributesW(Widen(link).c_str()) != INVALID_FILE_ATTRIBUTES) == linkWanted)
             return true;
+        Sleep(10);
+    }
     return false;
+}
+
+UnixLink::UnixLink(const std::string& path, const std::string& target) : link(WithoutTrailingSlash(path))
+{
+    const std::string parent = UnixName(link.substr(0, link.rfind('\\')));
+    made = !parent.empty() && Run("Z:\\bin\\ln -s \"" + UnixName(target) + "\" \"" + parent + "/" +
+                                  link.substr(link.rfind('\\') + 1) + "\"", true);
+}
+
+UnixLink::~UnixLink()
+{
+    if (made)
+        Run("Z:\\bin\\rm -f \"" + UnixName(link) + "\"", false);
 }

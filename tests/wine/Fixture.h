@@ -19,13 +19,43 @@ void SetWriteTime(const std::string& path, uint64_t fileTime);
 // The current UTC time as a file time.
 uint64_t NowFileTime();
 
+// A variable of this process's environment, which the programs it starts inherit, changed for one
+// test: set to value, or removed for null, and put back as it was afterwards.
+struct EnvironmentChange {
+    std::wstring name, old;
+    bool had;
+    EnvironmentChange(const wchar_t* variable, const std::wstring* value) : name(variable)
+    {
+        std::wstring buffer(32768, L'\0');
+        const DWORD n = GetEnvironmentVariableW(variable, buffer.data(), DWORD(buffer.size()));
+        had = n > 0;
+        old = buffer.substr(0, n);
+        SetEnvironmentVariableW(variable, value ? value->c_str() : nullptr);
+    }
+    EnvironmentChange(const EnvironmentChange&) = delete;
+    EnvironmentChange& operator=(const EnvironmentChange&) = delete;
+    ~EnvironmentChange() { SetEnvironmentVariableW(name.c_str(), had ? old.c_str() : nullptr); }
+};
+
 struct ScratchFolder {
     std::string path;
     explicit ScratchFolder(const std::string& tag) : path(MakeScratchFolder(tag)) {}
     ~ScratchFolder() { RemoveTree(path); }
 };
 
-// Makes link a symbolic link to target on the Unix side, where Wine shows a link to a folder as a
-// reparse point, as Windows shows a junction. Wine's own CreateSymbolicLinkW makes nothing. False
-// when the link did not appear within a few seconds.
-bool MakeUnixSymlink(const std::string& target, const std::string& link);
+// A symbolic link made on the Unix side and removed again with the object. Wine cannot make a link
+// itself (its CreateSymbolicLinkW does nothing) nor remove one (its DeleteFileW removes the target),
+// but it shows a Unix link to a folder as a reparse point, as Windows shows a junction: ln and rm
+// make and remove one. A Unix program started from Wine gives nothing to wait for, so the link's
+// attributes are watched instead, for at most 10 s.
+class UnixLink {
+    std::string link;
+    bool Run(const std::string& commandLine, bool linkWanted) const;
+
+public:
+    bool made = false;
+    UnixLink(const std::string& path, const std::string& target);
+    UnixLink(const UnixLink&) = delete;
+    UnixLink& operator=(const UnixLink&) = delete;
+    ~UnixLink();
+};

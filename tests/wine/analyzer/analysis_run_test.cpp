@@ -34,34 +34,6 @@ SizeCounts CountsOf(const std::string& report)
     return c;
 }
 
-// One line of avr-nm --size-sort output, read on its own terms: eight hexadecimal digits of size,
-// a space, the type letter, a space, the demangled name.
-struct Symbol {
-    std::string name, type;
-    long size;
-};
-
-std::vector<Symbol> SymbolsOf(const std::string& report)
-{
-    std::vector<Symbol> symbols;
-    size_t from = 0;
-    for (size_t end; (end = report.find("\r\n", from)) != std::string::npos; from = end + 2) {
-        const std::string line = report.substr(from, end - from);
-        symbols.push_back({ line.substr(11), line.substr(9, 1), std::strtol(line.substr(0, 8).c_str(), nullptr, 16) });
-    }
-    return symbols;
-}
-
-// Decimal digits with a comma before each group of three from the right.
-std::string Grouped(long value)
-{
-    const std::string digits = std::to_string(value);
-    std::string out;
-    for (size_t i = 0; i < digits.size(); ++i)
-        out += (i && (digits.size() - i) % 3 == 0 ? "," : "") + std::string(1, digits[i]);
-    return out;
-}
-
 }  // namespace
 
 TEST(MemoryAnalysis, RunsBothToolsThroughTheInterpreterOnAPathWithASpaceAndAnAmpersand)
@@ -86,7 +58,7 @@ TEST(MemoryAnalysis, RunsBothToolsThroughTheInterpreterOnAPathWithASpaceAndAnAmp
     ASSERT_NE(std::string::npos, run.sizeReport.find("\r\n")) << run.sizeReport;
     EXPECT_EQ(run.sizeReport, ReadFileBytes(elf + ".size"));
     EXPECT_EQ(expected.text, CountsOf(run.sizeReport).text);
-    const std::vector<Symbol> symbols = SymbolsOf(ReadFileBytes(elf + ".map"));
+    const std::vector<ReportSymbol> symbols = ReportSymbols(ReadFileBytes(elf + ".map"));
     ASSERT_GE(symbols.size(), 6u) << ReadFileBytes(elf + ".map");
 
     // The sketch's own variables, sized by hand: uint8_t[512], int8_t[6] and one uint16_t; the
@@ -94,7 +66,7 @@ TEST(MemoryAnalysis, RunsBothToolsThroughTheInterpreterOnAPathWithASpaceAndAnAmp
     // the variables in data.
     std::vector<std::vector<std::string>> rows;
     long total = 0, bss = 0, code = 0, data = 0;
-    for (const Symbol& s : symbols) {
+    for (const ReportSymbol& s : symbols) {
         rows.push_back({ s.name, s.type, std::to_string(s.size) });
         total += s.size;
         bss += s.type == "B" || s.type == "b" ? s.size : 0;
@@ -110,7 +82,7 @@ TEST(MemoryAnalysis, RunsBothToolsThroughTheInterpreterOnAPathWithASpaceAndAnAmp
     for (const char* name : { "main", "sprites::Sprite::blit(unsigned char, int)", "drawText(char const*, unsigned char)" }) {
         SCOPED_TRACE(name);
         EXPECT_NE(symbols.end(), std::find_if(symbols.begin(), symbols.end(),
-                                              [&](const Symbol& s) { return s.name == name && s.type == "T"; }));
+                                              [&](const ReportSymbol& s) { return s.name == name && s.type == "T"; }));
     }
     EXPECT_EQ(512, expected.bss);
     EXPECT_EQ(expected.bss, bss);
@@ -132,20 +104,6 @@ TEST(MemoryAnalysis, RunsBothToolsThroughTheInterpreterOnAPathWithASpaceAndAnAmp
 
 namespace {
 
-// A variable of this process's environment, which the interpreter inherits, changed for one test.
-struct EnvironmentChange {
-    std::wstring name, old;
-    bool had;
-    EnvironmentChange(const wchar_t* variable, const std::wstring* value) : name(variable)
-    {
-        std::wstring buffer(32768, L'\0');
-        const DWORD n = GetEnvironmentVariableW(variable, buffer.data(), DWORD(buffer.size()));
-        had = n > 0;
-        old = buffer.substr(0, n);
-        SetEnvironmentVariableW(variable, value ? value->c_str() : nullptr);
-    }
-    ~EnvironmentChange() { SetEnvironmentVariableW(name.c_str(), had ? old.c_str() : nullptr); }
-};
 
 std::wstring CurrentFolder()
 {

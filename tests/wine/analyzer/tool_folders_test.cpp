@@ -108,60 +108,6 @@ constexpr wchar_t UninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersio
 constexpr wchar_t InoKey[] = L".ino";
 constexpr wchar_t InoProgIdKey[] = L"kevra.test.ino";
 
-// Wine cannot make a link itself (its CreateSymbolicLinkW does nothing) nor remove one (its
-// DeleteFileW removes the target), but it reports a Unix symbolic link as a reparse point: ln and rm
-// make and remove one. A Unix program started from Wine gives nothing to wait for, so the link's
-// attributes are watched instead, for at most 10 s.
-class UnixLink {
-    std::string link;
-
-    static std::string UnixName(const std::string& path)
-    {
-        using Convert = char*(CDECL*)(const wchar_t*);
-        // Through void (*)(): the cast from FARPROC to the real signature is meant.
-        const auto convert = reinterpret_cast<Convert>(reinterpret_cast<void (*)()>(
-            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-        char* name = convert ? convert(Widen(path).c_str()) : nullptr;
-        std::string unixName = name ? name : "";
-        HeapFree(GetProcessHeap(), 0, name);
-        return unixName;
-    }
-
-    bool Run(const std::string& commandLine, bool linkWanted) const
-    {
-        std::wstring command = Widen(commandLine);
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
-        if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-            return false;
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-        for (int wait = 0; wait < 1000; ++wait) {
-            if (PathExists(link) == linkWanted)
-                return true;
-            Sleep(10);
-        }
-        return false;
-    }
-
-public:
-    bool made = false;
-    UnixLink(const std::string& path, const std::string& target) : link(path)
-    {
-        const std::string parent = UnixName(path.substr(0, path.rfind('\\')));
-        made = !parent.empty() && Run("Z:\\bin\\ln -s \"" + UnixName(target) + "\" \"" + parent + "/" +
-                                      path.substr(path.rfind('\\') + 1) + "\"", true);
-    }
-    UnixLink(const UnixLink&) = delete;
-    UnixLink& operator=(const UnixLink&) = delete;
-    ~UnixLink()
-    {
-        if (made)
-            Run("Z:\\bin\\rm -f \"" + UnixName(link) + "\"", false);
-    }
-};
-
 struct ToolFolderFixture : ::testing::Test {
     std::string savedPath = EnvironmentText(L"PATH");
     std::string arduino15;     // the avr-gcc folders of the boards manager in each place

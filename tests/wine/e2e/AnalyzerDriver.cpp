@@ -199,3 +199,25 @@ std::string ProcessCommandLine(DWORD processId)
         return {};
     return Narrow(text);
 }
+
+std::vector<ReportSymbol> ReportSymbols(const std::string& report)
+{
+    std::vector<ReportSymbol> symbols;
+    size_t from = 0;
+    for (size_t end; (end = report.find('\n', from)) != std::string::npos; from = end + 1) {
+        std::string line = report.substr(from, end - from);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        symbols.push_back({ line.substr(11), line.substr(9, 1), std::strtol(line.substr(0, 8).c_str(), nullptr, 16) });
+    }
+    return symbols;
+}
+
+std::string Grouped(long value)
+{
+    const std::string digits = std::to_string(value);
+    std::string out;
+    for (size_t i = 0; i < digits.size(); ++i)
+        out += (i && (digits.size() - i) % 3 == 0 ? "," : "") + std::string(1, digits[i]);
+    return out;
+}

@@ -27,6 +27,17 @@ bool SaveDialogAs(HWND saveDialog, const std::string& path, DWORD milliseconds =
 // Presses the save dialog's Cancel and waits for it to go.
 bool CancelSaveDialog(HWND saveDialog);
 
+// One symbol of an avr-nm --size-sort -C -r report, read on the report's own terms rather than with
+// the agent's parsing.
+struct ReportSymbol {
+    std::string name, type;
+    long size;
+};
+// The symbols of a report, whose lines end with LF or CR LF.
+std::vector<ReportSymbol> ReportSymbols(const std::string& report);
+// Decimal digits with a comma before each group of three from the right.
+std::string Grouped(long value);
+
 // Processes named exeName whose parent is parentId.
 std::vector<DWORD> ChildProcesses(DWORD parentId, const wchar_t* exeName);
 // Ends the processes of these ids (ones the test's own program started) and waits for them.

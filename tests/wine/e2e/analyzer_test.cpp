@@ -21,50 +21,14 @@ constexpr int IdFlashLine = 1001;
 constexpr int IdExportCsv = 1002;
 constexpr int IdSramLine = 1003;
 
-// One symbol as the Linux avr-nm printed it for the fixture, read here on its own terms.
-struct Symbol {
-    std::string name, type;
-    long size;
-};
-
-std::vector<Symbol> FixtureSymbols()
+// The fixture's symbols as the Linux avr-nm printed them.
+std::vector<ReportSymbol> FixtureSymbols()
 {
-    std::vector<Symbol> symbols;
-    const std::string text = ReadFileBytes(FromUnixPath(KEVRA_ROAD_NM));
-    size_t from = 0;
-    for (size_t end; (end = text.find('\n', from)) != std::string::npos; from = end + 1) {
-        const std::string line = text.substr(from, end - from);
-        symbols.push_back({ line.substr(11), line.substr(9, 1), std::strtol(line.substr(0, 8).c_str(), nullptr, 16) });
-    }
-    return symbols;
-}
-
-std::string Grouped(long value)
-{
-    const std::string digits = std::to_string(value);
-    std::string out;
-    for (size_t i = 0; i < digits.size(); ++i)
-        out += (i && (digits.size() - i) % 3 == 0 ? "," : "") + std::string(1, digits[i]);
-    return out;
+    return ReportSymbols(ReadFileBytes(FromUnixPath(KEVRA_ROAD_NM)));
 }
 
 using Rows = std::vector<std::vector<std::string>>;
 
-// A variable of this process's environment, which the agent inherits, changed for one test.
-struct EnvironmentChange {
-    std::wstring name;
-    std::wstring old;
-    bool had;
-    EnvironmentChange(const wchar_t* variable, const std::wstring* value) : name(variable)
-    {
-        std::wstring buffer(32768, L'\0');
-        const DWORD n = GetEnvironmentVariableW(variable, buffer.data(), DWORD(buffer.size()));
-        had = n > 0;
-        old = buffer.substr(0, n);
-        SetEnvironmentVariableW(variable, value ? value->c_str() : nullptr);
-    }
-    ~EnvironmentChange() { SetEnvironmentVariableW(name.c_str(), had ? old.c_str() : nullptr); }
-};
 
 // PATH without the AVR tool shims that WINEPATH put there, with folder in front when given.
 std::wstring PathWithout(const std::string& shims, const std::string& folder = {})
@@ -211,13 +175,13 @@ TEST_F(AnalyzerRoad, OneBuildFromTheCompileToTheExportedCsv)
     EXPECT_TRUE(IsWindowEnabled(agent.mainWindow));
     EXPECT_EQ(nullptr, GetWindow(analyzer, GW_OWNER));
 
-    const std::vector<Symbol> symbols = FixtureSymbols();
+    const std::vector<ReportSymbol> symbols = FixtureSymbols();
     ASSERT_GE(symbols.size(), 5u);
     Rows rows;
     std::string csv = "Name;Type;Size\r\n";
     long total = 0;
     bool sawLongName = false, sawSpaces = false;
-    for (const Symbol& s : symbols) {
+    for (const ReportSymbol& s : symbols) {
         rows.push_back({ s.name.substr(0, 255), s.type, std::to_string(s.size) });
         csv += s.name + ";" + s.type + ";" + std::to_string(s.size) + "\r\n";
         total += s.size;
@@ -450,7 +414,7 @@ TEST_F(AnalyzerRoad, ATempPathWithASpaceAnAmpersandAndAnAccentedLetterWorksAllTh
     ASSERT_TRUE(SimulatorStartedWith(elf));
     HWND analyzer = OpenAnalyzer(IdMemoryAnalyzer, std::string("Caf") + accented);
     ASSERT_TRUE(analyzer);
-    const std::vector<Symbol> symbols = FixtureSymbols();
+    const std::vector<ReportSymbol> symbols = FixtureSymbols();
     const Rows rows = ListRows(GetDlgItem(analyzer, IdSymbolList));
     ASSERT_EQ(symbols.size(), rows.size());
     EXPECT_EQ(symbols[0].name, rows[0][0]);
@@ -493,8 +457,8 @@ TEST_F(UnicodeTempRoad, ABuildUnderAnyScriptIsListedCopiedStartedAndAnalysed)
     ASSERT_TRUE(analyzer);
     Rows rows;
     long total = 0;
-    const std::vector<Symbol> symbols = FixtureSymbols();
-    for (const Symbol& s : symbols) {
+    const std::vector<ReportSymbol> symbols = FixtureSymbols();
+    for (const ReportSymbol& s : symbols) {
         rows.push_back({ s.name.substr(0, 255), s.type, std::to_string(s.size) });
         total += s.size;
     }

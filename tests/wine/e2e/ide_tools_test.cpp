@@ -55,20 +55,6 @@ public:
     }
 };
 
-// A variable of this process's environment, which the agent inherits, changed for one test.
-struct EnvironmentChange {
-    std::wstring name, old;
-    bool had;
-    EnvironmentChange(const wchar_t* variable, const std::wstring& value) : name(variable)
-    {
-        std::wstring buffer(32768, L'\0');
-        const DWORD n = GetEnvironmentVariableW(variable, buffer.data(), DWORD(buffer.size()));
-        had = n > 0;
-        old = buffer.substr(0, n);
-        SetEnvironmentVariableW(variable, value.c_str());
-    }
-    ~EnvironmentChange() { SetEnvironmentVariableW(name.c_str(), had ? old.c_str() : nullptr); }
-};
 
 using Rows = std::vector<std::vector<std::string>>;
 
@@ -77,27 +63,14 @@ struct Expected {
     std::string flash, sram;
 };
 
-std::string Grouped(long value)
-{
-    const std::string digits = std::to_string(value);
-    std::string out;
-    for (size_t i = 0; i < digits.size(); ++i)
-        out += (i && (digits.size() - i) % 3 == 0 ? "," : "") + std::string(1, digits[i]);
-    return out;
-}
-
 // What the window shows for the fixture, read from what the Linux tools printed for it.
 Expected RealToolOutput()
 {
     Expected e;
-    const std::string nm = ReadFileBytes(FromUnixPath(KEVRA_ROAD_NM));
     long total = 0;
-    size_t from = 0;
-    for (size_t end; (end = nm.find('\n', from)) != std::string::npos; from = end + 1) {
-        const std::string line = nm.substr(from, end - from);
-        const long size = std::strtol(line.substr(0, 8).c_str(), nullptr, 16);
-        e.rows.push_back({ line.substr(11, 255), line.substr(9, 1), std::to_string(size) });
-        total += size;
+    for (const ReportSymbol& s : ReportSymbols(ReadFileBytes(FromUnixPath(KEVRA_ROAD_NM)))) {
+        e.rows.push_back({ s.name.substr(0, 255), s.type, std::to_string(s.size) });
+        total += s.size;
     }
     e.flash = "FLASH: " + Grouped(total) + " bytes used by " + std::to_string(e.rows.size()) + " objects";
     long text = -1, data = -1, bss = -1;
@@ -225,7 +198,8 @@ TEST_F(IdeTools, ToolsOnPathRunAndTheIdesStayIdle)
     PutTools(avrGcc + "7.3.0-atmel3.6.1-arduino7\\bin\\", Kind::Canned);
     std::wstring path(32768, L'\0');
     path.resize(GetEnvironmentVariableW(L"PATH", path.data(), DWORD(path.size())));
-    const EnvironmentChange onPath(L"PATH", Widen(FromUnixPath(KEVRA_SHIM_FOLDER)) + L";" + path);
+    const std::wstring withShims = Widen(FromUnixPath(KEVRA_SHIM_FOLDER)) + L";" + path;
+    const EnvironmentChange onPath(L"PATH", &withShims);
     HWND analyzer = AnalyzeOneBuild();
     ASSERT_TRUE(analyzer);
     ExpectShows(analyzer, RealToolOutput());

@@ -7,21 +7,13 @@
 
 #include <functional>
 
+#include "SoonInLoop.h"
 #include "core/MainWindow.h"
 #include "ui/MessageDialog.h"
 
 namespace {
 
-std::function<void()> onTimer;
 
-void CALLBACK FireOnce(HWND, UINT, UINT_PTR id, DWORD) noexcept
-{
-    KillTimer(nullptr, id);
-    auto action = std::move(onTimer);
-    onTimer = nullptr;
-    if (action)
-        action();
-}
 
 HWND OpenDialog()
 {
@@ -52,7 +44,7 @@ TEST(HowTo, EveryWrappedLineLiesInsideTheTextArea)
     int lines = 0, firstVisible = -1, lineHeight = 0, lastTop = 0;
     std::string lastLine;
     RECT format{}, client{};
-    onTimer = [&] {
+    SoonInLoop([&] {
         HWND d = OpenDialog();
         ASSERT_TRUE(d);
         HWND edit = GetDlgItem(d, IdMessageText);
@@ -67,8 +59,7 @@ TEST(HowTo, EveryWrappedLineLiesInsideTheTextArea)
         SendMessageW(edit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&format));
         GetClientRect(edit, &client);
         SendMessageW(GetDlgItem(d, IdMeasuringSurface + 1), BM_CLICK, 0, 0);
-    };
-    SetTimer(nullptr, 0, 10, FireOnce);
+    });
     ShowHowTo(nullptr);
 
     EXPECT_GT(lines, 16) << "sixteen lines, the long ones wrapped";

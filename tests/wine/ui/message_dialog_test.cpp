@@ -7,30 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "SoonInLoop.h"
 #include "ui/MessageDialog.h"
 #include "ui/Window.h"
 
 namespace {
 
-std::function<void()> onTimer;
 HWND OpenDialog(HWND besides = nullptr);
 
-void CALLBACK FireOnce(HWND, UINT, UINT_PTR id, DWORD) noexcept
-{
-    KillTimer(nullptr, id);
-    auto action = std::move(onTimer);
-    onTimer = nullptr;
-    if (action)
-        action();
-}
 
 
-// Runs action once from the message loop of the dialog that the test is about to show.
-void SoonInLoop(std::function<void()> action)
-{
-    onTimer = std::move(action);
-    SetTimer(nullptr, 0, 10, FireOnce);
-}
 
 // The message dialog currently open on this thread, other than besides.
 HWND OpenDialog(HWND besides)

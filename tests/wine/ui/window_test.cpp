@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <functional>
 
+#include "SoonInLoop.h"
 #include "ui/Window.h"
 
 namespace {
@@ -21,7 +22,6 @@ struct Seen {
     bool destroyed = false;
 };
 Seen seen;
-std::function<void()> onTimer;
 
 INT_PTR CALLBACK TestProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
@@ -45,22 +45,7 @@ INT_PTR CALLBACK TestProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     return FALSE;
 }
 
-void CALLBACK FireOnce(HWND, UINT, UINT_PTR id, DWORD) noexcept
-{
-    KillTimer(nullptr, id);
-    // Moved out first: the action may schedule the next one.
-    auto action = std::move(onTimer);
-    onTimer = nullptr;
-    if (action)
-        action();
-}
 
-// Runs action from the thread's message loop, once the loop that the test starts is running.
-void SoonInLoop(std::function<void()> action)
-{
-    onTimer = std::move(action);
-    SetTimer(nullptr, 0, 10, FireOnce);
-}
 
 constexpr ControlRow Rows[] = {
     {10, "STATIC", "Label", 2, 2, 100, 12, 0},

@@ -148,8 +148,9 @@ TEST(ScanBuilds, PassesOverLinksAndNamesThatOnlyLookLikeHexFiles)
     // A folder link that looks like a build folder, and the sketches root below TEMP made a link:
     // nothing under either is searched. (Wine shows a file link as a plain file, so only folder links
     // can be shown here.)
-    ASSERT_TRUE(MakeUnixSymlink(elsewhere, temp + "build2.tmp"));
-    ASSERT_TRUE(MakeUnixSymlink(elsewhere, temp + "arduino"));
+    const UnixLink buildLink(temp + "build2.tmp", elsewhere);
+    const UnixLink rootLink(temp + "arduino", elsewhere);
+    ASSERT_TRUE(buildLink.made && rootLink.made);
     MakeFolder(elsewhere + "sketches");
     MakeFolder(elsewhere + "sketches\\ABCD");
     MakeHex(elsewhere + "sketches\\ABCD\\Deep.ino.hex", now);
