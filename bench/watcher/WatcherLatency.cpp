@@ -246,10 +246,10 @@ int Latency(unsigned seed, int count, const std::vector<std::string>& agents)
     std::printf("seed %u: %d builds on %d sketches, %d of them written in several parts\n", seed, count, Sketches,
                 multiPart);
     std::printf("%-10s %7s %7s %7s %9s %9s %9s\n", "agent", "starts", "missed", "doubled", "p50 ms", "p95 ms", "worst ms");
-    for (const std::string& spec : agents) {
-        const size_t eq = spec.find('=');
-        const std::string label = spec.substr(0, eq);
-        const Figures f = RunAgent(label, spec.substr(eq + 1), builds);
+    for (const std::string& labelled : agents) {   // "<label>=<agent.exe>"
+        const size_t eq = labelled.find('=');
+        const std::string label = labelled.substr(0, eq);
+        const Figures f = RunAgent(label, labelled.substr(eq + 1), builds);
         std::printf("%-10s %7d %7d %7d %9.0f %9.0f %9.0f\n", label.c_str(), f.started, f.missed, f.doubled,
                     Percentile(f.latencyMs, 0.5), Percentile(f.latencyMs, 0.95), Percentile(f.latencyMs, 1.0));
         std::fflush(stdout);
