@@ -134,12 +134,7 @@ std::string GroupedThousands(int64_t value)
 
 bool FitsCommandLine(std::string_view text)
 {
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '%' || c == '!' || byte < 0x20 || byte == 0x7F)
-            return false;
-    }
-    return true;
+    return !HasControlCharacter(text) && text.find_first_of("\"%!") == std::string_view::npos;
 }
 
 std::optional<std::string> SizeRunParameters(std::string_view toolElfPath, std::string_view elfPath)

@@ -128,10 +128,10 @@ Beside WriteBeside(const std::wstring& target, DWORD targetAttributes, const std
         return Beside::WriteFailed;
     }
     bool placed = false;
-    if (targetAttributes != INVALID_FILE_ATTRIBUTES && !CanBeMovedAside(target))
-        placed = false;
-    else if (targetAttributes == INVALID_FILE_ATTRIBUTES)
+    if (targetAttributes == INVALID_FILE_ATTRIBUTES)
         placed = MoveFileExW(partial.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+    else if (!CanBeMovedAside(target))
+        placed = false;
     else if (!(placed = ReplaceFileW(target.c_str(), partial.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                                       nullptr))) {
         // These two leave target moved aside with no name to go back to: put the new file in its place.

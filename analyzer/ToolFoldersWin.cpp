@@ -49,12 +49,6 @@ bool BothToolsOnPath()
 // anywhere, so only plain folders and files count.
 constexpr DWORD LinkOrDevice = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
 
-bool IsPlainFolder(const std::string& path)
-{
-    const DWORD a = Attributes(path);
-    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0 && (a & LinkOrDevice) == 0;
-}
-
 bool IsPlainFile(const std::string& path)
 {
     const DWORD a = Attributes(path);

@@ -2,14 +2,12 @@
 
 #include <shlobj.h>
 
-#include <cstdlib>
-
 #include "analyzer/AnalysisRun.h"
 #include "analyzer/AnalyzerWindow.h"
 #include "core/AgentText.h"
 #include "core/Settings.h"
-#include "core/Text.h"
 #include "core/SharedValues.h"
+#include "core/Text.h"
 #include "core/TrayIcon.h"
 #include "ui/MessageDialog.h"
 #include "ui/Window.h"

@@ -104,13 +104,6 @@ std::optional<std::string> PreferenceValue(std::string_view preferences, std::st
     return value;
 }
 
-bool HasControlCharacter(std::string_view text)
-{
-    return std::any_of(text.begin(), text.end(), [](char c) {
-        const auto byte = static_cast<unsigned char>(c);
-        return byte < 0x20 || byte == 0x7F;
-    });
-}
 
 bool IsLocalFolderText(std::string_view path)
 {

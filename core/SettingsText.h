@@ -1,7 +1,8 @@
-// core/SettingsText.h: the text rules behind the settings and the folders the agent starts from:
-// the roaming folder's form, the copyhex number, and the values read from the Arduino IDEs' files: the sketchbook and build.path in preferences.txt,
-// directories.user and directories.data in IDE 2.x's arduino-cli.yaml, and what a folder named there
-// must look like to be taken. Pure functions, no file access.
+// core/SettingsText.h: the text rules behind the settings and the folders the agent starts from: the
+// roaming folder's form, the copyhex number, and the values read from the Arduino IDEs' files (the
+// sketchbook and build.path in preferences.txt, directories.user and directories.data in IDE 2.x's
+// arduino-cli.yaml), and what a folder named there must look like to be taken. Pure functions, no
+// file access.
 #pragma once
 
 #include <cstdint>
@@ -26,10 +27,6 @@ std::optional<std::string> SketchbookPathValue(std::string_view preferences);
 // follows it, both with surrounding blanks and control characters removed; a later line of the key
 // wins. So "custom.build.path" is another key. nullopt when absent or empty.
 std::optional<std::string> PreferenceValue(std::string_view preferences, std::string_view key);
-
-// True when the text holds a control character: a byte below 0x20, or 0x7F. A NUL would cut the path
-// short at the wide call, and the rest of the program would then act on another folder.
-bool HasControlCharacter(std::string_view text);
 
 // Whether a folder named in the IDE's files (the sketchbook, build.path) can be taken as text: a local
 // absolute path, a drive letter, ":" and "\" or "/", with no control character and none of the

@@ -62,6 +62,16 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
     return out;
 }
 
+bool HasControlCharacter(std::string_view text)
+{
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F)
+            return true;
+    }
+    return false;
+}
+
 int HexDigitValue(char c)
 {
     if (c >= '0' && c <= '9')

@@ -28,6 +28,10 @@ std::string WithoutTrailingBackslashes(std::string_view path);
 // in; an empty from changes nothing.
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
 
+// True when the text holds a control character: a byte below 0x20, or 0x7F. In a path a NUL would cut
+// it short at the wide call, and a line break would end a command line or a settings value.
+bool HasControlCharacter(std::string_view text);
+
 // The value of a hexadecimal digit (0-9, a-f, A-F), or -1 for any other character.
 int HexDigitValue(char c);
 

@@ -47,6 +47,10 @@ std::string Utf8FromAnsi(std::string_view ansi);
 // The short (8.3) form of an existing path, "" when the file system gives none.
 std::string ShortPathOf(const std::string& path);
 
+// True when path names a folder that is no link (junction, symbolic link) and no device: nothing
+// leads out of it. A trailing backslash is ignored; with it, a link's path names what it leads to.
+bool IsPlainFolder(std::string path);
+
 // The value of an environment variable; empty when it is not set.
 std::string EnvironmentText(const wchar_t* name);
 

@@ -77,6 +77,15 @@ std::string ShortPathOf(const std::string& path)
     return Narrow(shortPath);
 }
 
+bool IsPlainFolder(std::string path)
+{
+    while (path.size() > 3 && path.back() == '\\')
+        path.pop_back();
+    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE));
+}
+
 std::string EnvironmentText(const wchar_t* name)
 {
     const DWORD n = GetEnvironmentVariableW(name, nullptr, 0);

@@ -25,17 +25,6 @@ bool IsDotEntry(const wchar_t* name)
     return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
 }
 
-// A folder that is there and is no link (junction, symbolic link): nothing leads out of it.
-bool IsPlainFolder(std::string path)
-{
-    // With its trailing backslash a link's path names what the link leads to.
-    while (path.size() > 3 && path.back() == '\\')
-        path.pop_back();
-    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-           !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
 // Each folder from below the trusted base down to the root itself is a plain folder.
 bool RootIsPlain(const WatchedRoot& root)
 {

@@ -152,9 +152,9 @@ int main(int argc, char** argv)
             buildOf[{ hexOf(b.sketch), origin + b.stamp }] = int(next);
         }
         const uint64_t instant = origin + p.instant;
-        PollBuilds(nullptr, BuildRoots{ temp }, instant, state);
+        PollBuilds(nullptr, BuildRoots{ temp, {}, {} }, instant, state);
 
-        std::vector<BuildEntry> entries = ScanBuilds(BuildRoots{ temp }, instant);
+        std::vector<BuildEntry> entries = ScanBuilds(BuildRoots{ temp, {}, {} }, instant);
         for (BuildEntry& e : entries)
             e.previousSearch = &p == &polls.front() ? 0 : origin + (&p - 1)->instant;
         const std::vector<bool> isNew = NewBuilds(mirror, entries, instant);

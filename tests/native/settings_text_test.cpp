@@ -153,13 +153,3 @@ TEST(IdeFolders, OnlyLocalAbsoluteFoldersWithoutControlCharactersAreTaken)
         EXPECT_EQ(c.taken, IsLocalFolderText(c.path));
     }
 }
-
-TEST(IdeFolders, ControlCharactersAreTheBytesBelowSpaceAndDelete)
-{
-    using namespace std::string_literals;
-    for (int byte = 0; byte < 256; ++byte) {
-        SCOPED_TRACE(byte);
-        EXPECT_EQ(byte < 0x20 || byte == 0x7F, HasControlCharacter("C:\\a"s + char(byte) + "b"));
-    }
-    EXPECT_FALSE(HasControlCharacter(""));
-}

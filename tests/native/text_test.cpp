@@ -125,3 +125,13 @@ TEST(JoinHalves, HighHalfAboveLowHalfWithoutSignExtension)
         EXPECT_EQ(c.joined, JoinHalves(c.high, c.low));
     }
 }
+
+TEST(ControlCharacters, AreTheBytesBelowSpaceAndDelete)
+{
+    using namespace std::string_literals;
+    for (int byte = 0; byte < 256; ++byte) {
+        SCOPED_TRACE(byte);
+        EXPECT_EQ(byte < 0x20 || byte == 0x7F, HasControlCharacter("C:\\a"s + char(byte) + "b"));
+    }
+    EXPECT_FALSE(HasControlCharacter(""));
+}

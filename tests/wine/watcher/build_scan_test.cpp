@@ -47,7 +47,7 @@ TEST(ScanBuilds, ListsEveryPlainHexOfEveryBuildFolderYoungestFirst)
     MakeHex(t + "other.tmp\\Nope.hex", now);                                 // not a build folder
     MakeHex(t + "Loose.hex", now);
 
-    const std::vector<BuildEntry> entries = ScanBuilds(BuildRoots{ t }, now);
+    const std::vector<BuildEntry> entries = ScanBuilds(BuildRoots{ t, {}, {} }, now);
     ASSERT_EQ(3u, entries.size());
     EXPECT_EQ(t + "build1.tmp\\Other.cpp.hex", entries[0].hexPath);
     EXPECT_EQ(t + "build2.tmp\\X.HEX", entries[1].hexPath);
@@ -67,10 +67,10 @@ TEST(ScanBuilds, ListsEveryPlainHexOfEveryBuildFolderYoungestFirst)
 TEST(ScanBuilds, MissingOrEmptyTempGivesNothing)
 {
     ScratchFolder temp("scan-empty");
-    EXPECT_TRUE(ScanBuilds(BuildRoots{ temp.path }, NowFileTime()).empty());
-    EXPECT_TRUE(ScanBuilds(BuildRoots{ temp.path + "does-not-exist\\" }, NowFileTime()).empty());
+    EXPECT_TRUE(ScanBuilds(BuildRoots{ temp.path, {}, {} }, NowFileTime()).empty());
+    EXPECT_TRUE(ScanBuilds(BuildRoots{ temp.path + "does-not-exist\\", {}, {} }, NowFileTime()).empty());
     CreateDirectoryW(Widen(temp.path + "build9.tmp").c_str(), nullptr);
-    EXPECT_TRUE(ScanBuilds(BuildRoots{ temp.path }, NowFileTime()).empty());
+    EXPECT_TRUE(ScanBuilds(BuildRoots{ temp.path, {}, {} }, NowFileTime()).empty());
 }
 
 // One build of each IDE of today, in a TEMP and a local application-data folder of their own, plus a
@@ -126,7 +126,7 @@ TEST(ScanBuilds, ListsTheBuildsOfEveryIdeTogetherYoungestFirst)
         ScanBuilds(BuildRoots{ temp, local, { temp + "ARDUINO_BUILD_123456\\" } }, now);
     EXPECT_EQ(std::size(rows) - 1, again.size());
     // TEMP alone.
-    EXPECT_EQ(5u, ScanBuilds(BuildRoots{ temp }, now).size());
+    EXPECT_EQ(5u, ScanBuilds(BuildRoots{ temp, {}, {} }, now).size());
 }
 
 // Names and links that anyone who may write into TEMP can make: none of them leads the scan out of its
@@ -157,7 +157,7 @@ TEST(ScanBuilds, PassesOverLinksAndNamesThatOnlyLookLikeHexFiles)
     // The links lead somewhere: named as build folders themselves, what lies beyond them is found.
     ASSERT_EQ(2u, ScanBuilds(BuildRoots{ "", "", { temp + "arduino\\sketches\\ABCD\\", elsewhere } }, now).size());
 
-    const std::vector<BuildEntry> entries = ScanBuilds(BuildRoots{ temp }, now);
+    const std::vector<BuildEntry> entries = ScanBuilds(BuildRoots{ temp, {}, {} }, now);
     ASSERT_EQ(1u, entries.size());
     EXPECT_EQ(temp + "build1.tmp\\Blink.cpp.hex", entries[0].hexPath);
     // A build.path that is a link is not followed either.

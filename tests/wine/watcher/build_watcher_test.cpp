@@ -85,7 +85,7 @@ TEST_F(WatcherRun, ANewBuildStartsTheSimulatorOnceAndAnOldOneNever)
     Build("build7034.tmp", "Blink.cpp.hex", now - 2 * Second);
     Build("build6190.tmp", "Game.cpp.hex", now - 125 * 60 * Second);
 
-    PollBuilds(main.window, BuildRoots{ temp }, now, state);
+    PollBuilds(main.window, BuildRoots{ temp, {}, {} }, now, state);
     const std::string elf = temp + "build7034.tmp\\Blink.cpp.elf";
     EXPECT_EQ(std::vector<std::string>{ elf }, Started());   // unquoted, space and all
     EXPECT_EQ(elf, ReadLastElfPath());
@@ -98,9 +98,9 @@ TEST_F(WatcherRun, ANewBuildStartsTheSimulatorOnceAndAnOldOneNever)
 
     // The next polls see the same builds: no second start, and an unchanged text is not handed over
     // again.
-    PollBuilds(main.window, BuildRoots{ temp }, now + 4010 * Second / 1000, state);
+    PollBuilds(main.window, BuildRoots{ temp, {}, {} }, now + 4010 * Second / 1000, state);
     EXPECT_EQ(0, main.TakeStatusMessages());
-    PollBuilds(main.window, BuildRoots{ temp }, now + 60 * Second, state);   // ages cross a minute: text rewritten
+    PollBuilds(main.window, BuildRoots{ temp, {}, {} }, now + 60 * Second, state);   // ages cross a minute: text rewritten
     EXPECT_EQ(1, main.TakeStatusMessages());
     EXPECT_NE(std::string::npos, main.Status().find("Last modified 1 minute ago"));
     EXPECT_EQ(std::vector<std::string>{ elf }, Started());
@@ -110,8 +110,8 @@ TEST_F(WatcherRun, AnOldBuildIsListedAndBecomesLastElfPathButIsNeverStarted)
 {
     const uint64_t now = NowFileTime();
     Build("build1.tmp", "Old.cpp.hex", now - 5 * Second);
-    PollBuilds(main.window, BuildRoots{ temp }, now, state);
-    PollBuilds(main.window, BuildRoots{ temp }, now + 4 * Second, state);
+    PollBuilds(main.window, BuildRoots{ temp, {}, {} }, now, state);
+    PollBuilds(main.window, BuildRoots{ temp, {}, {} }, now + 4 * Second, state);
     EXPECT_TRUE(Started().empty());
     EXPECT_EQ(temp + "build1.tmp\\Old.cpp.elf", ReadLastElfPath());
     EXPECT_NE(std::string::npos, main.Status().find("1. \"build1.tmp\\Old.cpp.hex\""));
@@ -126,7 +126,7 @@ TEST_F(WatcherRun, WithCopyHexTheCopyIsMadeBeforeTheStartAndTheOldCopyDeleted)
     const uint64_t now = NowFileTime();
     Build("build7034.tmp", "Blink.cpp.hex", now - 1 * Second, ":020000040000FA\r\n:00000001FF\r\n");
 
-    PollBuilds(main.window, BuildRoots{ temp }, now, state);
+    PollBuilds(main.window, BuildRoots{ temp, {}, {} }, now, state);
     EXPECT_EQ(std::vector<std::string>{ temp + "build7034.tmp\\Blink.cpp.elf\tpresent" }, Started());
     EXPECT_EQ(":020000040000FA\r\n:00000001FF\r\n", ReadFileBytes(home + "Blink.HEX"));
     EXPECT_FALSE(PathExists(home + "Blink.cpp.hex"));
@@ -139,11 +139,11 @@ TEST_F(WatcherRun, TwoNewBuildsInOnePollAreBothStartedAndTheLaterIsLast)
     Build("build1.tmp", "One.cpp.hex", now - 1 * Second);
     Build("build2.tmp", "Two.cpp.hex", now - 3 * Second);
 
-    PollBuilds(main.window, BuildRoots{ temp }, now, state);
+    PollBuilds(main.window, BuildRoots{ temp, {}, {} }, now, state);
     EXPECT_EQ((std::vector<std::string>{ temp + "build1.tmp\\One.cpp.elf", temp + "build2.tmp\\Two.cpp.elf" }),
               Started());
     // Both are of minute 0, so the scan's order decides which one is "later".
-    const std::vector<BuildEntry> order = ScanBuilds(BuildRoots{ temp }, now);
+    const std::vector<BuildEntry> order = ScanBuilds(BuildRoots{ temp, {}, {} }, now);
     ASSERT_EQ(2u, order.size());
     EXPECT_EQ(order[1].elfPath, ReadLastElfPath());
 }
@@ -151,11 +151,11 @@ TEST_F(WatcherRun, TwoNewBuildsInOnePollAreBothStartedAndTheLaterIsLast)
 TEST_F(WatcherRun, ABuildWrittenAfterTheSearchIsStartedByTheNextPoll)
 {
     const uint64_t now = NowFileTime();
-    PollBuilds(main.window, BuildRoots{ temp }, now, state);
+    PollBuilds(main.window, BuildRoots{ temp, {}, {} }, now, state);
     // Written 50 ms after the first poll's instant: 4.06 s old when the next poll comes.
     Build("build1.tmp", "Late.cpp.hex", now + 50 * Second / 1000);
-    PollBuilds(main.window, BuildRoots{ temp }, now + 4110 * Second / 1000, state);
-    PollBuilds(main.window, BuildRoots{ temp }, now + 8220 * Second / 1000, state);
+    PollBuilds(main.window, BuildRoots{ temp, {}, {} }, now + 4110 * Second / 1000, state);
+    PollBuilds(main.window, BuildRoots{ temp, {}, {} }, now + 8220 * Second / 1000, state);
     EXPECT_EQ(std::vector<std::string>{ temp + "build1.tmp\\Late.cpp.elf" }, Started());
 }
 
@@ -314,7 +314,7 @@ TEST_F(WatcherRun, AHexStillBeingWrittenIsActedOnOnceWhenWhole)
     for (DWORD end = GetTickCount() + 8000; GetTickCount() < end && !pollAfterTheActs;) {
         const bool actedAlready =
             PathExists(home + "Held.HEX") && PathExists(home + "Closed.HEX") && PathExists(home + "Paused.HEX");
-        PollBuilds(main.window, BuildRoots{ temp }, NowFileTime(), state);
+        PollBuilds(main.window, BuildRoots{ temp, {}, {} }, NowFileTime(), state);
         for (int k = 0; k < 3; ++k)
             if (!writers[k].Done() && PathExists(home + sketches[k] + ".HEX"))
                 ++actedBeforeTheEnd[k];
