@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "core/Text.h"
+#include "base/Text.h"
 
 
 namespace {

@@ -5,7 +5,7 @@
 #include <optional>
 
 #include "analyzer/ToolFolders.h"
-#include "core/Win32.h"
+#include "base/Win32.h"
 
 namespace {
 

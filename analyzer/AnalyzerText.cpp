@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "analyzer/Analysis.h"
-#include "core/Text.h"
-#include "core/Version.h"
+#include "base/Text.h"
+#include "base/Version.h"
 
 std::string BuildName(std::string_view elfPath)
 {

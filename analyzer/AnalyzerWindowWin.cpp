@@ -7,7 +7,7 @@
 
 #include "analyzer/AnalyzerText.h"
 #include "analyzer/CsvExport.h"
-#include "core/Text.h"
+#include "base/Text.h"
 #include "ui/Window.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "analyzer/AnalyzerText.h"
-#include "core/Win32.h"
+#include "base/Win32.h"
 
 namespace {
 

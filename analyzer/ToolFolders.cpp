@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/SettingsText.h"
+#include "base/IdeFiles.h"
 
 namespace {
 

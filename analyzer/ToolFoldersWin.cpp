@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <initializer_list>
 
-#include "core/Settings.h"
-#include "core/SettingsText.h"
-#include "core/Win32.h"
+#include "base/Folders.h"
+#include "base/IdeFiles.h"
+#include "base/Win32.h"
 
 namespace {
 
@@ -83,7 +83,7 @@ std::vector<std::string> VersionNames(const std::string& avrGccFolder)
 std::optional<std::string> CliDataValue()
 {
     const std::string yaml = ArduinoCliYamlPath();
-    return yaml.empty() ? std::nullopt : DirectoriesDataValue(ReadSettingsFile(yaml));
+    return yaml.empty() ? std::nullopt : DirectoriesDataValue(ReadIdeFile(yaml));
 }
 
 // A path the system can take, in characters: longer registry and association values are ignored

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Win32.h"
+#include "base/Win32.h"
 #include "watcher/BuildScan.h"
 
 namespace {

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "analyzer/ToolFolders.h"
-#include "core/Settings.h"
-#include "core/Win32.h"
+#include "base/Folders.h"
+#include "base/Win32.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "core/AgentText.h"
 
-#include "core/Text.h"
-#include "core/Version.h"
+#include "base/Text.h"
+#include "base/Version.h"
 
 std::string MainWindowTitle()
 {

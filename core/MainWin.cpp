@@ -5,6 +5,7 @@
 #include <objbase.h>
 
 #include "core/MainWindow.h"
+#include "base/Folders.h"
 #include "core/Settings.h"
 #include "ui/MessageDialog.h"
 

@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "core/Win32.h"
+#include "base/Win32.h"
 
 // The agent's look: the main window's font and colours, which start-up gives the message dialog too.
 constexpr char LookFace[] = "System";

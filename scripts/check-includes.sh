@@ -1,54 +1,56 @@
 #!/usr/bin/env bash
-# Checks that the product's dependencies point one way. Fails, naming each offending line, when:
-#  - ui/ includes anything of watcher/ or analyzer/, or of core/ beyond its base (Win32.h, Text.h,
-#    SharedValues.h): ui/ builds windows for everyone and knows none of them;
-#  - watcher/ and analyzer/ include each other, or the main window, the icon or the entry point;
-#  - a file outside the main window's own (core/MainWindow*, core/TrayIcon*, core/Main*) includes the
-#    main window or the icon;
-#  - the watcher, the settings or the analysis run touch a window's controls: they return values or
-#    post messages, and only a window's own code touches its controls;
-#  - a portable source (one without the Win suffix) includes a Windows header.
-# Usage: scripts/check-includes.sh [source root]
+# Checks the floors of the house: every project include points down or stays on its own floor.
+#  - base/ (shared text, Win32 wrappers, the shared values, the program's folders, the IDE's files)
+#    includes nothing of the project outside base/;
+#  - ui/, watcher/ and analyzer/ include base/ and their own folder, and none knows core/; the
+#    analyzer's window is built with ui/'s window builder, so analyzer/ may include ui/ as well, and
+#    ui/ knows neither the watcher nor the analyzer;
+#  - core/ is the roof. Its settings and its text include base/ and core/; the entry point and the
+#    notification icon may also include ui/; only the main window's own files (core/MainWindow*)
+#    include watcher/ and analyzer/;
+#  - the watcher, the settings and the analysis run touch no window's controls: they return values
+#    or post messages, and only a window's own code touches its controls;
+#  - a portable source (one without the Win suffix) includes no Windows header, not even through
+#    another header of the project.
+# Fails naming each offending line. Usage: scripts/check-includes.sh [source root]
 set -u
 root=${1:-$(cd "$(dirname "$0")/.." && pwd)}
 cd "$root" || exit 2
 status=0
 fail() { echo "include direction: $*"; status=1; }
+floors="base core ui watcher analyzer"
 
 includes() {   # file -> the quoted project includes of the file, one per line
     sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$1"
 }
+sources() {    # folder -> its .h and .cpp files
+    find "$1" -maxdepth 1 -type f \( -name '*.h' -o -name '*.cpp' \) 2>/dev/null | sort
+}
 
-for f in ui/*.h ui/*.cpp; do
-    for inc in $(includes "$f"); do
-        case $inc in
-            ui/*|core/Win32.h|core/Text.h|core/SharedValues.h) ;;
-            *) fail "$f includes $inc" ;;
-        esac
-    done
-done
+# What each file may include, as the folders (floors) it may reach besides its own.
+may_include() {   # file -> the floors it may include
+    case $1 in
+        base/*) echo "base" ;;
+        ui/*|watcher/*) echo "base ${1%%/*}" ;;
+        analyzer/*) echo "base analyzer ui" ;;
+        core/MainWindow*) echo "base core ui watcher analyzer" ;;
+        core/MainWin*|core/TrayIcon*) echo "base core ui" ;;
+        core/*) echo "base core" ;;
+    esac
+}
 
-for f in watcher/*.h watcher/*.cpp analyzer/*.h analyzer/*.cpp; do
-    own=${f%%/*}
-    for inc in $(includes "$f"); do
-        case $inc in
-            core/MainWindow.h|core/TrayIcon.h|core/Main*) fail "$f includes $inc" ;;
-            watcher/*|analyzer/*) [ "${inc%%/*}" = "$own" ] || fail "$f includes $inc" ;;
-        esac
-    done
-done
-
-for f in core/*.h core/*.cpp; do
-    case $f in core/MainWindow*|core/TrayIcon*|core/Main*) continue ;; esac
-    for inc in $(includes "$f"); do
-        case $inc in
-            core/MainWindow.h|core/TrayIcon.h) fail "$f includes $inc" ;;
-        esac
+for floor in $floors; do
+    for f in $(sources "$floor"); do
+        allowed=" $(may_include "$f") "
+        for inc in $(includes "$f"); do
+            case $inc in */*) ;; *) fail "$f includes $inc, which names no floor"; continue ;; esac
+            case $allowed in *" ${inc%%/*} "*) ;; *) fail "$f includes $inc" ;; esac
+        done
     done
 done
 
 controls='GetDlgItem|SetDlgItemText|SendDlgItemMessage|EnableWindow|SetWindowText'
-for f in watcher/*.cpp core/Settings*.cpp analyzer/AnalysisRun*.cpp; do
+for f in watcher/*.cpp core/Settings*.cpp analyzer/AnalysisRun*.cpp base/*.cpp; do
     [ -f "$f" ] || continue
     grep -nE "\\b($controls)[AW]?\\(" "$f" | while IFS= read -r line; do
         echo "include direction: $f touches a control: $line"
@@ -57,13 +59,14 @@ done
 
 # The project's headers that bring in Windows, directly or through another header.
 windowsHeader='^[[:space:]]*#[[:space:]]*include[[:space:]]*<(windows|shellapi|shlobj|commctrl|commdlg|objbase)\.h>'
+headers=$(for floor in $floors; do sources "$floor"; done | grep '\.h$')
 windowsHeaders=" "
-for f in core/*.h watcher/*.h analyzer/*.h ui/*.h; do
+for f in $headers; do
     grep -qE "$windowsHeader" "$f" && windowsHeaders+="$f "
 done
 while :; do
     grew=0
-    for f in core/*.h watcher/*.h analyzer/*.h ui/*.h; do
+    for f in $headers; do
         case $windowsHeaders in *" $f "*) continue ;; esac
         for inc in $(includes "$f"); do
             case $windowsHeaders in *" $inc "*) windowsHeaders+="$f "; grew=1; break ;; esac
@@ -71,13 +74,15 @@ while :; do
     done
     [ $grew -eq 0 ] && break
 done
-for f in core/*.cpp watcher/*.cpp analyzer/*.cpp ui/*.cpp; do
-    case $f in *Win.cpp) continue ;; esac
-    grep -qE "$windowsHeader" "$f" && fail "$f is portable by its name but includes a Windows header"
-    for inc in $(includes "$f"); do
-        case $windowsHeaders in *" $inc "*) fail "$f is portable by its name but includes $inc, which brings in Windows" ;; esac
+for floor in $floors; do
+    for f in $(sources "$floor"); do
+        case $f in *Win.cpp|*.h) continue ;; esac
+        grep -qE "$windowsHeader" "$f" && fail "$f is portable by its name but includes a Windows header"
+        for inc in $(includes "$f"); do
+            case $windowsHeaders in *" $inc "*) fail "$f is portable by its name but includes $inc, which brings in Windows" ;; esac
+        done
     done
 done
 
-[ $status -eq 0 ] && echo "include directions: all point one way"
+[ $status -eq 0 ] && echo "include directions: every floor includes only the floors below it"
 exit $status

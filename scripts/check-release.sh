@@ -2,7 +2,7 @@
 # Fails when an agent built for users is not what a user should download: built for another
 # processor, 600 KB or larger (a debug-info build is ten times that), importing a DLL that Windows
 # does not bring, or missing a resource: the version record (Explorer's Details tab) with the version
-# of core/Version.h, the manifest for this processor that asks for version 6 of the common controls,
+# of base/Version.h, the manifest for this processor that asks for version 6 of the common controls,
 # the icon "AICO" or the how-to text "HOWTO". Prints the size and the imports.
 #   check-release.sh <tool prefix> <agent.exe> <amd64|x86>
 # The prefix goes before objdump and windres: "x86_64-w64-mingw32-" on Debian, "" in an MSYS2 shell.
@@ -27,9 +27,9 @@ echo "size: $size bytes ($(( (size + 1023) / 1024 )) KB)"
 
 "$here/check-imports.sh" "${prefix}objdump" "$exe"
 
-# "v0.3" in core/Version.h is 0.3.0.0 in the version record and the manifest.
-version=$(sed -n 's/^constexpr char VersionText\[\] = "v\([0-9][0-9.]*\)";.*/\1/p' "$here/../core/Version.h")
-[ -n "$version" ] || { echo "no version in core/Version.h"; exit 1; }
+# "v0.3" in base/Version.h is 0.3.0.0 in the version record and the manifest.
+version=$(sed -n 's/^constexpr char VersionText\[\] = "v\([0-9][0-9.]*\)";.*/\1/p' "$here/../base/Version.h")
+[ -n "$version" ] || { echo "no version in base/Version.h"; exit 1; }
 IFS=. read -r v1 v2 v3 v4 <<<"$version"
 dotted="$v1.${v2:-0}.${v3:-0}.${v4:-0}"
 

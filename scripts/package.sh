@@ -3,14 +3,14 @@
 # (scripts/check-release.sh: size, imports, version record and manifest) and packs each with the
 # user's README.txt into
 #   build/dist/kevra-agent-<version>-win64.zip   and   build/dist/kevra-agent-<version>-win32.zip
-# where <version> is core/Version.h's without its "v". KEVRA_BUILD_PREFIX (default "build/") is put
+# where <version> is base/Version.h's without its "v". KEVRA_BUILD_PREFIX (default "build/") is put
 # before the build folders' names (windows-release, windows-x86-release) and before "dist".
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-debian.sh
 
-version=$(sed -n 's/^constexpr char VersionText\[\] = "v\([0-9][0-9.]*\)";.*/\1/p' core/Version.h)
-[ -n "$version" ] || { echo "no version in core/Version.h"; exit 1; }
+version=$(sed -n 's/^constexpr char VersionText\[\] = "v\([0-9][0-9.]*\)";.*/\1/p' base/Version.h)
+[ -n "$version" ] || { echo "no version in base/Version.h"; exit 1; }
 prefix=${KEVRA_BUILD_PREFIX:-build/}
 dist=${prefix}dist
 mkdir -p "$dist"

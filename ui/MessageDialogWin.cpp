@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "core/Text.h"
-#include "core/Win32.h"
+#include "base/Text.h"
+#include "base/Win32.h"
 #include "ui/Window.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/Text.h"
+#include "base/Text.h"
 
 std::string MessageFace;
 int32_t MessagePoints = 0;

@@ -38,7 +38,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/Win32.h"
+#include "base/Win32.h"
 
 // One control: class, id, text, rectangle in the window's unit, style. Style 0 takes the kind's
 // default (push button with tab stop, left text, bordered edit, report list view); any other style

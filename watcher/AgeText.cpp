@@ -1,6 +1,6 @@
 #include "watcher/AgeText.h"
 
-#include "core/Text.h"
+#include "base/Text.h"
 
 namespace {
 std::string Counted(int32_t n, const char* unit)

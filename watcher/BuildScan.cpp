@@ -29,8 +29,6 @@ void OrderBuilds(std::vector<BuildEntry>& entries)
 
 namespace {
 
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
-
 bool StartsIgnoringCase(std::string_view text, std::string_view prefix)
 {
     return text.size() >= prefix.size() && SameIgnoringCase(text.substr(0, prefix.size()), prefix);
@@ -57,12 +55,6 @@ bool ListedByARoot(const std::vector<WatchedRoot>& roots, std::string_view folde
 }
 
 }  // namespace
-
-bool SameIgnoringCase(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
-}
 
 std::vector<WatchedRoot> WatchedRoots(const BuildRoots& roots)
 {

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Text.h"
+
 // Times are Windows file times: 100-nanosecond units since 1 January 1601 UTC.
 constexpr uint64_t FileTimeSecond = 10'000'000;
 constexpr uint64_t FileTimeMillisecond = FileTimeSecond / 1000;
@@ -70,9 +72,6 @@ bool IsBuildFolderName(BuildFolderNames names, std::string_view name);
 // short 8.3 form ends so, such as x.hexdump), and not "*.with_bootloader.hex", the same program with
 // a bootloader added, which would start the simulator twice per build.
 bool IsListedHexName(std::string_view fileName);
-
-// Texts compared as the file system compares names here: ASCII letters without regard to case.
-bool SameIgnoringCase(std::string_view a, std::string_view b);
 
 // One .hex as a search of its folder found it.
 struct HexFile {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "core/Text.h"
-#include "core/Win32.h"
+#include "base/Text.h"
+#include "base/Win32.h"
 #include "watcher/BuildScan.h"
 
 namespace {

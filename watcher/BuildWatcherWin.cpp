@@ -6,10 +6,11 @@
 #include <algorithm>
 #include <optional>
 
-#include "core/Settings.h"
-#include "core/SharedValues.h"
-#include "core/Text.h"
-#include "core/Win32.h"
+#include "base/Folders.h"
+#include "base/IdeFiles.h"
+#include "base/SharedValues.h"
+#include "base/Text.h"
+#include "base/Win32.h"
 #include "watcher/FolderWatch.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Win32.h"
+#include "base/Win32.h"
 #include "watcher/BuildScan.h"
 
 struct FolderWatch {

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "core/Win32.h"
+#include "base/Win32.h"
 
 namespace {
 

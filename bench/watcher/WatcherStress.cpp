@@ -14,8 +14,8 @@
 #include <numeric>
 #include <random>
 
-#include "core/SharedValues.h"
-#include "core/Win32.h"
+#include "base/SharedValues.h"
+#include "base/Win32.h"
 #include "watcher/BuildWatcher.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/SettingsText.h"
-#include "core/Text.h"
+#include "base/IdeFiles.h"
+#include "base/Text.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/SettingsText.h"
-#include "core/Text.h"
+#include "base/IdeFiles.h"
+#include "base/Text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

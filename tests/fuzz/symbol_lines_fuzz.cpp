@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "analyzer/Analysis.h"
-#include "core/Text.h"
+#include "base/Text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

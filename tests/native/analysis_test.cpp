@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "analyzer/Analysis.h"
-#include "core/Text.h"
+#include "base/Text.h"
 
 TEST(SplitField, CountsFromOneAndKeepsEmptyFields)
 {

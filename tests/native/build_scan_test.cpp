@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "core/Text.h"
+#include "base/Text.h"
 #include "watcher/AgeText.h"
 #include "watcher/BuildScan.h"
 

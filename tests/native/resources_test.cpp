@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/AgentText.h"
-#include "core/Version.h"
+#include "base/Version.h"
 #include "ui/MessageLayout.h"
 
 namespace {

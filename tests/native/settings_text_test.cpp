@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "base/Folders.h"
+#include "base/IdeFiles.h"
 #include "core/SettingsText.h"
 
 TEST(Folders, AppDataDropsLeadingBackslashesToo)

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "core/Text.h"
+#include "base/Text.h"
 
 TEST(DecimalText, PlainDigitsWithAMinusAndNoSpaceNorGrouping)
 {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "core/Win32.h"
+#include "base/Win32.h"
 
 // Creates a fresh, empty folder under the system temp folder; its path ends with a backslash.
 std::string MakeScratchFolder(const std::string& tag);

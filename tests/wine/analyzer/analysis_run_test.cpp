@@ -9,8 +9,7 @@
 #include "Fixture.h"
 #include "analyzer/AnalysisRun.h"
 #include "analyzer/AnalyzerWindow.h"
-#include "core/Settings.h"
-#include "core/SharedValues.h"
+#include "base/SharedValues.h"
 
 namespace {
 

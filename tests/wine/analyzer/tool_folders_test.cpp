@@ -8,7 +8,9 @@
 
 #include "Fixture.h"
 #include "analyzer/ToolFolders.h"
-#include "core/Settings.h"
+#include "base/Folders.h"
+#include "base/IdeFiles.h"
+#include "base/Win32.h"
 
 namespace {
 

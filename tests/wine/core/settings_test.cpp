@@ -7,8 +7,11 @@
 
 #include "Fixture.h"
 #include "WineOnly.h"
+#include "base/Folders.h"
+#include "base/IdeFiles.h"
+#include "base/Win32.h"
 #include "core/Settings.h"
-#include "core/SharedValues.h"
+#include "base/SharedValues.h"
 
 namespace {
 

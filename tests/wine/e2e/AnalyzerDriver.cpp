@@ -5,7 +5,7 @@
 #include <winternl.h>
 
 #include "AgentDriver.h"
-#include "core/Win32.h"
+#include "base/Win32.h"
 
 namespace {
 

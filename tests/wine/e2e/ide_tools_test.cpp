@@ -13,7 +13,7 @@
 
 #include "AgentDriver.h"
 #include "AnalyzerDriver.h"
-#include "core/Settings.h"
+#include "base/Folders.h"
 
 namespace {
 

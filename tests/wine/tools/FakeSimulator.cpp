@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "core/Win32.h"
+#include "base/Win32.h"
 
 namespace {
 

@@ -6,8 +6,9 @@
 #include "FakeSimulatorLog.h"
 #include "Fixture.h"
 #include "WineOnly.h"
-#include "core/Settings.h"
-#include "core/SharedValues.h"
+#include "base/Folders.h"
+#include "base/Win32.h"
+#include "base/SharedValues.h"
 #include "watcher/BuildWatcher.h"
 
 namespace {

@@ -1,4 +1,4 @@
-// core/Text.h: the text helpers that every part of the agent uses: decimal numbers, trimming, the
+// base/Text.h: the text helpers that every part of the agent uses: decimal numbers, trimming, the
 // file name of a path and a path's trailing backslashes, replacing, hexadecimal digits, and a file
 // time or size from its two halves. Pure functions without Windows: any folder may include this. Bytes of
 // 0x80 and above are ordinary text; nothing goes through a locale.
@@ -23,6 +23,12 @@ std::string ExeBaseName(std::string_view exePath);
 std::string WithOneTrailingBackslash(std::string_view path);
 // path with every trailing backslash removed (what the folder label shows).
 std::string WithoutTrailingBackslashes(std::string_view path);
+
+// Texts compared as the file system compares names here: ASCII letters without regard to case.
+bool SameIgnoringCase(std::string_view a, std::string_view b);
+
+// The folder part of a path: everything up to and with its last backslash; "" without one.
+std::string ParentFolder(std::string_view path);
 
 // Every occurrence of from in text replaced with to, left to right, without rescanning what was put
 // in; an empty from changes nothing.

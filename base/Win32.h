@@ -1,4 +1,4 @@
-// core/Win32.h: what every part of the Win32 layer shares: handles that close themselves, and the
+// base/Win32.h: what every part of the Win32 layer shares: handles that close themselves, and the
 // conversion between the program's UTF-8 text and UTF-16, made only at the Windows call. The ANSI
 // code page appears only where a stored file or an outside program needs single bytes.
 #pragma once
@@ -46,6 +46,17 @@ std::string Utf8FromAnsi(std::string_view ansi);
 
 // The short (8.3) form of an existing path, "" when the file system gives none.
 std::string ShortPathOf(const std::string& path);
+// path as a program or a file that knows only the ANSI code page can take it: path itself when it
+// fits that code page, else its short form when that fits (with path's trailing backslash, if any);
+// nullopt when neither does, since a best-fit copy of the name would name another file or none.
+std::optional<std::string> AnsiFittingPath(const std::string& path);
+
+// The file system's attributes of path, nullopt when it reports none (no such file or folder).
+std::optional<DWORD> AttributesOf(const std::string& path);
+// True when the file system reports attributes for the path (a file or a folder).
+bool PathExists(const std::string& path);
+// True when path names a folder (or a link to one).
+bool IsFolder(const std::string& path);
 
 // True when path names a folder that is no link (junction, symbolic link) and no device: nothing
 // leads out of it. A trailing backslash is ignored; with it, a link's path names what it leads to.

@@ -1,4 +1,4 @@
-#include "core/Win32.h"
+#include "base/Win32.h"
 
 std::wstring Widen(std::string_view utf8)
 {
@@ -77,13 +77,42 @@ std::string ShortPathOf(const std::string& path)
     return Narrow(shortPath);
 }
 
+std::optional<std::string> AnsiFittingPath(const std::string& path)
+{
+    if (AnsiText(path))
+        return path;
+    std::string shortPath = ShortPathOf(path);
+    if (shortPath.empty() || !AnsiText(shortPath))
+        return std::nullopt;
+    if (!path.empty() && path.back() == '\\' && shortPath.back() != '\\')
+        shortPath += '\\';
+    return shortPath;
+}
+
+std::optional<DWORD> AttributesOf(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+    return attributes == INVALID_FILE_ATTRIBUTES ? std::nullopt : std::optional(attributes);
+}
+
+bool PathExists(const std::string& path)
+{
+    return AttributesOf(path).has_value();
+}
+
+bool IsFolder(const std::string& path)
+{
+    const std::optional<DWORD> attributes = AttributesOf(path);
+    return attributes && (*attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 bool IsPlainFolder(std::string path)
 {
     while (path.size() > 3 && path.back() == '\\')
         path.pop_back();
-    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-           !(attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE));
+    const std::optional<DWORD> attributes = AttributesOf(path);
+    return attributes && (*attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(*attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE));
 }
 
 std::string EnvironmentText(const wchar_t* name)

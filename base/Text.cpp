@@ -1,4 +1,6 @@
-#include "core/Text.h"
+#include "base/Text.h"
+
+#include <algorithm>
 
 std::string DecimalText(int64_t value)
 {
@@ -81,4 +83,17 @@ int HexDigitValue(char c)
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
     return -1;
+}
+
+bool SameIgnoringCase(std::string_view a, std::string_view b)
+{
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+std::string ParentFolder(std::string_view path)
+{
+    const size_t slash = path.rfind('\\');
+    return std::string(slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1));
 }

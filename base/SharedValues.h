@@ -1,4 +1,4 @@
-// core/SharedValues.h: the values that the user-interface thread and the build watcher share,
+// base/SharedValues.h: the values that the user-interface thread and the build watcher share,
 // copyhex, homedir, LastElfPath and the status text, behind the one lock of the process. Every access
 // goes through these functions, which take the lock and copy text while they hold it, so no caller
 // can forget it.
