@@ -7,13 +7,6 @@
 
 #include "analyzer/Analysis.h"
 
-// Control ids of the analyzer window.
-constexpr int IdSymbolList = 1000;
-constexpr int IdFlashLine = 1001;
-constexpr int IdExportCsv = 1002;
-constexpr int IdSramLine = 1003;
-constexpr int IdCloseAnalyzer = IDOK;
-
 // Shows the analyzer window for one run's result and returns when the user has closed it. The
 // window keeps the result it was given: a further run started from the tray while it is open changes
 // neither what it shows nor what it exports. Modal but owned by no window: the main window and the

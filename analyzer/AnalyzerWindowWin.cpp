@@ -12,6 +12,13 @@
 
 namespace {
 
+// The controls' ids: only this window's code touches its controls.
+constexpr int IdSymbolList = 1000;
+constexpr int IdFlashLine = 1001;
+constexpr int IdExportCsv = 1002;
+constexpr int IdSramLine = 1003;
+constexpr int IdCloseAnalyzer = IDOK;
+
 constexpr ControlRow AnalyzerControls[] = {
     // id             class            text              x    y   cx   cy  style
     { IdSymbolList,    WC_LISTVIEWA,   "",                 2,   2, 508, 468,

@@ -13,7 +13,7 @@ namespace {
 
 constexpr wchar_t Section[] = L"Config";
 
-// The file stays in the ANSI code page, as older versions wrote and read it: the wide calls convert
+// The file is kept in the ANSI code page, the one its other readers take: the wide calls convert
 // with that code page, and only values that fit it are written.
 std::string ReadProfileValue(const wchar_t* key, const wchar_t* fallback)
 {

@@ -15,11 +15,8 @@ constexpr int MenuRunLastProject = 202;
 constexpr int MenuHowTo = 203;
 constexpr int MenuExit = 204;
 
-extern NOTIFYICONDATAA TrayIconData;
-extern HMENU TrayMenu;
-
-// Fills TrayIconData on the first call, then adds the icon.
-void TrayIconAdd();
+// Adds the icon, its record filled at the first call; returns the record handed to the shell.
+const NOTIFYICONDATAA& TrayIconAdd();
 void TrayIconRemove();
 void CreateTrayMenu();
 // The handler result for a mouse event on the icon: 1 for a double click (handled), else 0.

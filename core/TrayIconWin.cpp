@@ -4,10 +4,10 @@
 
 #include "core/MainWindow.h"
 
+namespace {
+
 NOTIFYICONDATAA TrayIconData{};
 HMENU TrayMenu = nullptr;
-
-namespace {
 
 void FillTrayIconData()
 {
@@ -33,11 +33,12 @@ void OpenTrayMenu()
 
 }  // namespace
 
-void TrayIconAdd()
+const NOTIFYICONDATAA& TrayIconAdd()
 {
     if (TrayIconData.cbSize == 0)
         FillTrayIconData();
     Shell_NotifyIconA(NIM_ADD, &TrayIconData);
+    return TrayIconData;
 }
 
 void TrayIconRemove()

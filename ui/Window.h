@@ -1,33 +1,10 @@
-// ui/Window.h: builds the agent's windows at run time, with no dialog resource. A window is a
-// description, a table of controls and one dialog procedure; this module makes the in-memory
-// template, adds the controls one by one, owns the brushes and icons it makes for the window, answers
-// the color messages, and runs the window modally or until it is destroyed. It keeps no window
-// alive by itself and shows no window that the caller has not asked to run.
-//
-//   constexpr ControlRow Rows[] = {
-//       // id    class     text     x    y   cx  cy  style (0: the kind's default)
-//       { 1000, "STATIC", "",      2, 472, 322, 13, SS_LEFT },
-//       {    1, "BUTTON", "Close", 438, 474, 70, 24, BS_PUSHBUTTON | WS_TABSTOP },
-//   };
-//   WindowDesc desc;                       // centered in the work area, pixels, no owner
-//   desc.caption = "Title";
-//   desc.style = WS_CAPTION | WS_SYSMENU;
-//   desc.width = 512; desc.height = 502;   // client area, in the window's unit
-//   HWND w = CreateRuntimeDialog(desc, Rows, WindowProc, lParam);   // hidden, controls made
-//   SetWindowColors(w, {0x554848, 0xAAFFDA});                       // optional look
-//   INT_PTR result = RunModal(w);          // WindowProc gets WM_INITDIALOG here, just before showing
-//   ... and inside WindowProc: EndModal(w, value);
-//
-// For the main window: RunUntilDestroyed(w) instead of RunModal: WM_INITDIALOG reaches the handler
-// while the window is still hidden, and the loop returns once the window has been destroyed.
-//
-// The handler (a DLGPROC) gets no message before its WM_INITDIALOG; it keeps DWLP_USER to itself.
-// What it returns 0 for takes the default: color messages are answered from the color table, and
-// in a modal run the system close command (WM_SYSCOMMAND SC_CLOSE: the caption's close box, Alt+F4)
-// ends the window with 0. A plain WM_CLOSE does not: the dialog manager turns it into IDCANCEL, as it
-// does Escape, and IDCANCEL does nothing unless the handler acts on it. (Wine's multi-line edit sends
-// its dialog WM_CLOSE for Escape.) All text is UTF-8; it is turned into UTF-16 only at the Windows
-// call. Every function runs on the thread that created the window.
+// ui/Window.h: builds the agent's windows at run time from a description and a table of controls,
+// with one dialog procedure each, and runs them modally (RunModal, EndModal) or until destroyed
+// (RunUntilDestroyed). The handler gets WM_INITDIALOG just before the window shows and no message
+// before it; it keeps DWLP_USER to itself. What it returns 0 for takes the default: color messages
+// are answered from the window's color table, and in a modal run SC_CLOSE ends the window with 0,
+// while a plain WM_CLOSE (and Escape) becomes IDCANCEL, which does nothing unless the handler acts
+// on it. Text is UTF-8. Every function runs on the thread that created the window.
 #pragma once
 
 #include <windows.h>

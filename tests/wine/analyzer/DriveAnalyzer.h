@@ -10,6 +10,13 @@
 
 #include "AgentDriver.h"
 
+// The analyzer window's control ids.
+constexpr int IdSymbolList = 1000;
+constexpr int IdFlashLine = 1001;
+constexpr int IdExportCsv = 1002;
+constexpr int IdSramLine = 1003;
+constexpr int IdCloseAnalyzer = IDOK;
+
 // The visible analyzer window of this process with this caption; null when none within 10 s.
 inline HWND WaitForAnalyzer(const std::string& caption)
 {

@@ -286,8 +286,14 @@ TEST_F(AgentTest, RunLastProjectAndANewBuild)
     agent.Command(202);   // the menu's "Run last project"
     ASSERT_TRUE(WaitFor([&] { return agent.SimulatorStarts().size() == 3; }));
     EXPECT_EQ(elf, agent.SimulatorStarts()[2]);
-    Sleep(4500);          // one more poll: the build is not new any more
-    EXPECT_EQ(3u, agent.SimulatorStarts().size());
+    // A later build makes the watcher poll again: that poll starts the new build alone, the first
+    // one is not new any more.
+    CreateDirectoryW(Widen(temp + "build7035.tmp").c_str(), nullptr);
+    WriteFileBytes(temp + "build7035.tmp\\Game.cpp.hex", ":00000001FF\r\n");
+    ASSERT_TRUE(WaitFor([&] { return agent.SimulatorStarts().size() >= 4; }, 15000));
+    Sleep(300);
+    ASSERT_EQ(4u, agent.SimulatorStarts().size());
+    EXPECT_EQ(temp + "build7035.tmp\\Game.cpp.elf", agent.SimulatorStarts()[3]);
     EXPECT_TRUE(agent.Exit());
 }
 

@@ -60,8 +60,7 @@ struct TrayTest : ::testing::Test {
 // handles take 8 bytes and are aligned to them.
 TEST_F(TrayTest, IconDataIsTheFullAnsiRecordNamingThisModulesIcon)
 {
-    TrayIconAdd();
-    const NOTIFYICONDATAA& data = TrayIconData;
+    const NOTIFYICONDATAA& data = TrayIconAdd();
     EXPECT_EQ(sizeof(void*) == 8 ? 528u : 508u, data.cbSize);
     EXPECT_EQ(MainWindow, data.hWnd);
     EXPECT_EQ(UINT(reinterpret_cast<uintptr_t>(&__ImageBase)), data.uID);   // names the icon of this module
