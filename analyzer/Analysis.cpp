@@ -59,7 +59,7 @@ std::vector<std::string> CutSymbolLines(std::string_view mapText)
     return lines;
 }
 
-std::string SramSummaryText(std::string_view sizeReport)
+SramCounts SramCountsOf(std::string_view sizeReport)
 {
     const size_t headerEnd = sizeReport.find(LineEnd);
     std::string_view counts = headerEnd != std::string_view::npos ? sizeReport.substr(headerEnd + LineEnd.size())
@@ -75,19 +75,20 @@ std::string SramSummaryText(std::string_view sizeReport)
             continue;   // runs of blanks collapse to one space
         single += c;
     }
-    const std::string data = SplitField(single, " ", 2);
-    const std::string bss = SplitField(single, " ", 3);
-    return "SRAM: " + data + " B in static data, " + bss + " B in uninitialized variables";
+    return { SplitField(single, " ", 2), SplitField(single, " ", 3) };
 }
 
-std::string FlashSummaryText(const std::vector<std::string>& symbolLines)
+std::string SramSummaryText(const SramCounts& counts)
+{
+    return "SRAM: " + counts.data + " B in static data, " + counts.bss + " B in uninitialized variables";
+}
+
+std::string FlashSummaryText(const std::vector<SymbolRow>& rows)
 {
     int64_t bytes = 0;
-    int64_t objects = 0;
-    for (const std::string& line : symbolLines) {
-        ++objects;
-        bytes += SymbolSize(line);
-    }
+    for (const SymbolRow& row : rows)
+        bytes += row.size;
+    const int64_t objects = int64_t(rows.size());
     return "FLASH: " + GroupedThousands(bytes) + " bytes used by " + DecimalText(objects) + " objects";
 }
 
@@ -157,4 +158,18 @@ std::optional<std::string> InterpreterCommandLine(std::string_view program, std:
     std::string line = "\"";
     line.append(program).append("\" ").append(parameters);
     return line;
+}
+
+std::vector<SymbolRow> SymbolRows(const std::vector<std::string>& symbolLines)
+{
+    std::vector<SymbolRow> rows;
+    rows.reserve(symbolLines.size());
+    for (const std::string& line : symbolLines)
+        rows.push_back({ SymbolName(line), SymbolType(line), SymbolSize(line) });
+    return rows;
+}
+
+AnalysisResult ParsedAnalysis(std::string elfPath, std::string_view sizeReport, std::string_view mapText)
+{
+    return { std::move(elfPath), SramCountsOf(sizeReport), SymbolRows(CutSymbolLines(mapText)) };
 }

@@ -10,14 +10,29 @@
 #include <string_view>
 #include <vector>
 
-// What one run found, handed by value to the analyzer window, which shows and exports it.
+#include "analyzer/SymbolRow.h"
+
+// What one run found, handed by value to the analyzer window, which shows and exports it: both
+// reports read once, into the two summary lines and one row per symbol.
+// The SRAM counts of an avr-size report as it writes them: its data and bss columns, as text.
+struct SramCounts {
+    std::string data;
+    std::string bss;
+    bool operator==(const SramCounts&) const = default;
+};
+
+// What one run found, handed by value to the analyzer window, which shows and exports it: both
+// reports read once, into the SRAM counts and one row per symbol.
 struct AnalysisResult {
     // The .elf the run analysed: the copy of LastElfPath that both reports came from, so that the
     // window's caption and the CSV file's name stay those of the build the rows are of.
     std::string elfPath;
-    std::string sizeReport;                 // the avr-size report, bytes unchanged
-    std::vector<std::string> symbolLines;   // the avr-nm lines, without their CR LF
+    SramCounts sram;
+    std::vector<SymbolRow> rows;   // one per avr-nm line, in the report's order
 };
+
+// The result of one run from its two reports as read: the avr-size report and the avr-nm text.
+AnalysisResult ParsedAnalysis(std::string elfPath, std::string_view sizeReport, std::string_view mapText);
 
 // A report holds at most this many symbol lines; lines beyond are dropped. A real program has a few
 // thousand, and each kept line costs memory of its own however short it is.
@@ -31,13 +46,15 @@ std::string SplitField(std::string_view text, std::string_view delimiter, int64_
 // line after the first SymbolLineLimit.
 std::vector<std::string> CutSymbolLines(std::string_view mapText);
 
-// "SRAM: <data> B in static data, <bss> B in uninitialized variables", the counts taken as text from
-// the line after the report's header.
-std::string SramSummaryText(std::string_view sizeReport);
+// The counts taken as text from the line after the report's header: its second and third fields,
+// blanks between fields counting as one.
+SramCounts SramCountsOf(std::string_view sizeReport);
+// "SRAM: <data> B in static data, <bss> B in uninitialized variables".
+std::string SramSummaryText(const SramCounts& counts);
 
-// "FLASH: <total, grouped by thousands> bytes used by <count> objects"; every line counts, a
-// malformed one with size 0.
-std::string FlashSummaryText(const std::vector<std::string>& symbolLines);
+// "FLASH: <total, grouped by thousands> bytes used by <count> objects"; every row counts, one read
+// from a malformed line with size 0.
+std::string FlashSummaryText(const std::vector<SymbolRow>& rows);
 
 // The fields of an avr-nm line "00000100 T main": the name from the 12th character on ("" for a
 // shorter line), the type letter, and the size read as hexadecimal (0 without a digit, capped at
@@ -45,6 +62,8 @@ std::string FlashSummaryText(const std::vector<std::string>& symbolLines);
 std::string SymbolName(std::string_view line);
 std::string SymbolType(std::string_view line);
 int32_t SymbolSize(std::string_view line);
+// The three fields of every line.
+std::vector<SymbolRow> SymbolRows(const std::vector<std::string>& symbolLines);
 
 // Decimal digits grouped by three with commas: 1234567 gives "1,234,567".
 std::string GroupedThousands(int64_t value);

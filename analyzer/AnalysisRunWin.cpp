@@ -43,19 +43,6 @@ void RunAndWait(const std::string& interpreter, const std::string& parameters, c
     WaitForSingleObject(process.get(), 5000);
 }
 
-// The .elf path as the ANSI tools can open it: the path itself when it fits the ANSI code page,
-// else its short (8.3) form; nullopt when neither does, since the tool would get a best-fit copy
-// of the name, which names another file or none.
-std::optional<std::string> ToolElfPath(const std::string& elfPath)
-{
-    if (AnsiText(elfPath))
-        return elfPath;
-    const std::string shortPath = ShortPathOf(elfPath);
-    if (!shortPath.empty() && AnsiText(shortPath))
-        return shortPath;
-    return std::nullopt;
-}
-
 // A report as it stands when opened, at most ReportByteLimit bytes of it; "" when it is missing.
 // Read only: a missing report is not created, and a reader that allows no writing still lets us in.
 std::string ReadReport(const std::string& path)
@@ -137,19 +124,18 @@ std::wstring InterpreterEnvironment(const std::string& toolFolder)
 
 AnalysisResult AnalyzeBuild(const std::string& elfPath, DWORD runLimit)
 {
-    AnalysisResult result{ elfPath, {}, {} };
-    const std::optional<std::string> toolElf = ToolElfPath(elfPath);
+    // The ANSI tools get a form of the path they can open; a best-fit copy would name another file.
+    const std::optional<std::string> toolElf = AnsiFittingPath(elfPath);
     const std::optional<std::string> sizeRun = toolElf ? SizeRunParameters(*toolElf, elfPath) : std::nullopt;
     const std::optional<std::string> symbolRun = toolElf ? SymbolRunParameters(*toolElf, elfPath) : std::nullopt;
     // Such a path never reaches the interpreter: the result is empty, as when the tools are missing.
     if (!sizeRun || !symbolRun)
-        return result;
+        return ParsedAnalysis(elfPath, {}, {});
     const std::string interpreter = EnvironmentText(L"COMSPEC");
     // Looked up afresh for each analysis: the IDE may install its tools while the agent runs.
     const std::wstring environment = InterpreterEnvironment(AvrToolFolderForInterpreter());
     RunAndWait(interpreter, *sizeRun, environment, runLimit);
-    result.sizeReport = ReadReport(elfPath + ".size");
+    const std::string sizeReport = ReadReport(elfPath + ".size");
     RunAndWait(interpreter, *symbolRun, environment, runLimit);
-    result.symbolLines = CutSymbolLines(ReadReport(elfPath + ".map"));
-    return result;
+    return ParsedAnalysis(elfPath, sizeReport, ReadReport(elfPath + ".map"));
 }

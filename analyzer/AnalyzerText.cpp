@@ -38,12 +38,16 @@ std::string ListCellText(std::string_view text)
     return std::string(text.substr(0, ListCellCharacters));
 }
 
-std::string SymbolsCsv(const std::vector<std::string>& symbolLines)
+std::string SymbolCsvLine(const SymbolRow& row)
+{
+    return row.name + ";" + row.type + ";" + DecimalText(row.size);
+}
+
+std::string SymbolsCsv(const std::vector<SymbolRow>& rows)
 {
     std::string csv = "Name;Type;Size\r\n";
-    for (const std::string& line : symbolLines)
-        csv.append(SymbolName(line)).append(";").append(SymbolType(line)).append(";")
-            .append(DecimalText(SymbolSize(line))).append("\r\n");
+    for (const SymbolRow& row : rows)
+        csv.append(SymbolCsvLine(row)).append("\r\n");
     return csv;
 }
 

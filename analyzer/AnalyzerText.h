@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "analyzer/SymbolRow.h"
+
 // The most characters a list cell shows; the CSV export writes names whole.
 constexpr size_t ListCellCharacters = 255;
 // The most rows the list shows: inserting millions of rows would hold the window for minutes. The
@@ -28,9 +30,11 @@ std::string CsvFileName(std::string_view elfPath);
 // list's zero-terminated buffer anyway.
 std::string ListCellText(std::string_view text);
 
-// "Name;Type;Size", then Name;Type;Size of every symbol line in order, every line ended by CR LF.
-// The fields are the lines' own bytes: no quoting, and names are never shortened.
-std::string SymbolsCsv(const std::vector<std::string>& symbolLines);
+// "Name;Type;Size", then Name;Type;Size of every row in order, every line ended by CR LF. The
+// fields are the rows' own bytes: no quoting, and names are never shortened.
+std::string SymbolsCsv(const std::vector<SymbolRow>& rows);
+// One row as the CSV writes it, without a line end: name;type;size.
+std::string SymbolCsvLine(const SymbolRow& row);
 
 // The explorer's parameters that open the folder of path with the file selected:
 // /select,"<path>".

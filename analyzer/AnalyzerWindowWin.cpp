@@ -67,15 +67,15 @@ void SetUpList(HWND list)
 
 void FillWindow(HWND window, const AnalysisResult& rows)
 {
-    SetDlgItemTextW(window, IdSramLine, Widen(SramSummaryText(rows.sizeReport)).c_str());
+    SetDlgItemTextW(window, IdSramLine, Widen(SramSummaryText(rows.sram)).c_str());
     HWND list = GetDlgItem(window, IdSymbolList);
-    const size_t listed = std::min(rows.symbolLines.size(), ListRowLimit);
+    const size_t listed = std::min(rows.rows.size(), ListRowLimit);
     // Room for every row at once, and no redrawing per row: a list of many rows fills in seconds.
     SendMessageA(list, LVM_SETITEMCOUNT, WPARAM(listed), 0);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     for (size_t i = 0; i < listed; ++i) {
-        const std::string& line = rows.symbolLines[i];
-        const std::string cells[] = { SymbolName(line), SymbolType(line), DecimalText(SymbolSize(line)) };
+        const SymbolRow& row = rows.rows[i];
+        const std::string cells[] = { row.name, row.type, DecimalText(row.size) };
         for (int sub = 0; sub < int(std::size(cells)); ++sub) {
             const std::string shown = ListCellText(cells[sub]);
             char buffer[ListCellCharacters + 1]{};
@@ -92,7 +92,7 @@ void FillWindow(HWND window, const AnalysisResult& rows)
         }
     }
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-    SetDlgItemTextW(window, IdFlashLine, Widen(FlashSummaryText(rows.symbolLines)).c_str());
+    SetDlgItemTextW(window, IdFlashLine, Widen(FlashSummaryText(rows.rows)).c_str());
 }
 
 }  // namespace
@@ -112,7 +112,7 @@ INT_PTR CALLBACK AnalyzerWindowProc(HWND window, UINT message, WPARAM wParam, LP
             return TRUE;
         case IdExportCsv: {
             const auto& rows = *reinterpret_cast<const AnalysisResult*>(GetWindowLongPtrW(window, DWLP_USER));
-            ExportSymbolsCsv(window, rows.elfPath, rows.symbolLines);
+            ExportSymbolsCsv(window, rows.elfPath, rows.rows);
             return TRUE;
         }
         }

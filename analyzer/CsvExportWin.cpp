@@ -177,12 +177,12 @@ bool WriteCsvFile(const std::string& path, const std::string& bytes)
     return false;
 }
 
-void ExportSymbolsCsv(HWND analyzerWindow, const std::string& elfPath, const std::vector<std::string>& symbolLines)
+void ExportSymbolsCsv(HWND analyzerWindow, const std::string& elfPath, const std::vector<SymbolRow>& rows)
 {
     const std::string path = AskCsvPath(analyzerWindow, elfPath);
     if (path.empty())
         return;
-    if (!WriteCsvFile(path, SymbolsCsv(symbolLines)))
+    if (!WriteCsvFile(path, SymbolsCsv(rows)))
         return;
     const std::string explorer = ExplorerProgram(WindowsFolder());
     if (!explorer.empty())

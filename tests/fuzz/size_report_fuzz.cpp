@@ -10,7 +10,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string_view report(reinterpret_cast<const char*>(data), size);
-    const std::string line = SramSummaryText(report);
+    const std::string line = SramSummaryText(SramCountsOf(report));
     const std::string_view head = "SRAM: ", middle = " B in static data, ", tail = " B in uninitialized variables";
     if (line.rfind(head, 0) != 0 || line.size() < tail.size() || line.compare(line.size() - tail.size(), tail.size(), tail) != 0)
         __builtin_trap();

@@ -87,7 +87,7 @@ TEST(FlashSummary, SumsEverySizeAndGroupsTheTotal)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        EXPECT_EQ(c.text, FlashSummaryText(c.lines));
+        EXPECT_EQ(c.text, FlashSummaryText(SymbolRows(c.lines)));
     }
     EXPECT_EQ("-1,234", GroupedThousands(-1234));
     EXPECT_EQ("-999", GroupedThousands(-999));
@@ -110,7 +110,7 @@ TEST(SramSummary, DataAndBssFromTheCountsLine)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(c.text, SramSummaryText(c.report));
+        EXPECT_EQ(c.text, SramSummaryText(SramCountsOf(c.report)));
     }
 }
 

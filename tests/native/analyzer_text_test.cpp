@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "analyzer/Analysis.h"
 #include "analyzer/AnalyzerText.h"
 #include "base/Text.h"
 
@@ -61,7 +62,7 @@ TEST(SymbolsCsv, HeaderThenOneUnquotedLinePerSymbolEachEndedByCrLf)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.csv);
-        EXPECT_EQ(c.csv, SymbolsCsv(c.lines));
+        EXPECT_EQ(c.csv, SymbolsCsv(SymbolRows(c.lines)));
     }
 }
 

@@ -54,9 +54,10 @@ TEST(MemoryAnalysis, RunsBothToolsThroughTheInterpreterOnAPathWithASpaceAndAnAmp
     // The tools' own reports, made at build time on Linux (avr-size) and now beside the .elf (avr-nm).
     const SizeCounts expected = CountsOf(ReadFileBytes(FromUnix(KEVRA_FIXTURE_SIZE)));
     ASSERT_GT(expected.text, 0);
-    ASSERT_NE(std::string::npos, run.sizeReport.find("\r\n")) << run.sizeReport;
-    EXPECT_EQ(run.sizeReport, ReadFileBytes(elf + ".size"));
-    EXPECT_EQ(expected.text, CountsOf(run.sizeReport).text);
+    const std::string sizeReport = ReadFileBytes(elf + ".size");
+    ASSERT_NE(std::string::npos, sizeReport.find("\r\n")) << sizeReport;
+    EXPECT_EQ(SramCountsOf(sizeReport), run.sram);
+    EXPECT_EQ(expected.text, CountsOf(sizeReport).text);
     const std::vector<ReportSymbol> symbols = ReportSymbols(ReadFileBytes(elf + ".map"));
     ASSERT_GE(symbols.size(), 6u) << ReadFileBytes(elf + ".map");
 
@@ -184,13 +185,13 @@ TEST(MemoryAnalysis, TheRealToolsReadBuildsInFoldersAndNamesOutsideTheCodePage)
         ASSERT_TRUE(CopyFileW(Widen(FromUnix(KEVRA_ROAD_ELF)).c_str(), Widen(elf).c_str(), FALSE));
 
         const AnalysisResult run = AnalyzeBuild(elf);
-        EXPECT_EQ(expectedLines, run.symbolLines);
-        const SizeCounts got = CountsOf(run.sizeReport);
+        EXPECT_EQ(SymbolRows(expectedLines), run.rows);
+        const SizeCounts got = CountsOf(ReadFileBytes(elf + ".size"));
         EXPECT_EQ(expected.text, got.text);
         EXPECT_EQ(expected.data, got.data);
         EXPECT_EQ(expected.bss, got.bss);
         // The reports keep the build's long name, and nothing else was made.
-        EXPECT_EQ(run.sizeReport, ReadFileBytes(elf + ".size"));
+        EXPECT_EQ(SramCountsOf(ReadFileBytes(elf + ".size")), run.sram);
         EXPECT_EQ((std::vector<std::string>{ c.file, std::string(c.file) + ".map", std::string(c.file) + ".size" }),
                   Entries(folder));
         EXPECT_TRUE(Entries(current.path).empty());
@@ -220,8 +221,8 @@ TEST(MemoryAnalysis, APathWithAPercentOrExclamationSignNeverReachesTheInterprete
         const std::vector<std::string> before = Entries(folder);
 
         const AnalysisResult run = AnalyzeBuild(elf);
-        EXPECT_EQ("", run.sizeReport);
-        EXPECT_TRUE(run.symbolLines.empty());
+        EXPECT_EQ(SramCounts{}, run.sram);
+        EXPECT_TRUE(run.rows.empty());
         EXPECT_EQ(before, Entries(folder));
         EXPECT_EQ("00000010 T stale\r\n", ReadFileBytes(elf + ".map"));
     }
@@ -239,7 +240,7 @@ TEST(MemoryAnalysis, TheInterpreterGetsItsOwnEnvironmentWithoutTheCurrentFolderS
     const std::wstring seen = L"kept";
     EnvironmentChange passed(L"KEVRA_PASSED_ON", &seen);
 
-    EXPECT_EQ(std::vector<std::string>{ "00000010 T a" }, AnalyzeBuild(tools.path + "x.cpp.elf").symbolLines);
+    EXPECT_EQ(SymbolRows({ "00000010 T a" }), AnalyzeBuild(tools.path + "x.cpp.elf").rows);
     const std::vector<std::string> environment = LinesOf(ReadFileBytes(tools.path + "avr-nm.env"));
     const auto has = [&](const std::string& entry) {
         return std::find(environment.begin(), environment.end(), entry) != environment.end();
@@ -261,8 +262,8 @@ TEST(MemoryAnalysis, AToolThatNeverEndsIsEndedWithTheInterpreterAndTheRunGoesOn)
     const std::string elf = tools.path + "x.cpp.elf";
 
     const AnalysisResult run = AnalyzeBuild(elf, 5000);
-    EXPECT_EQ((std::vector<std::string>{ "00000010 T a", "00000004 D b" }), run.symbolLines);
-    EXPECT_EQ("", run.sizeReport);
+    EXPECT_EQ(SymbolRows({ "00000010 T a", "00000004 D b" }), run.rows);
+    EXPECT_EQ(SramCounts{}, run.sram);
     // The hanging tool, a child of the interpreter, is gone too.
     const DWORD toolId = DWORD(std::strtoul(ReadFileBytes(tools.path + "avr-size.hang").c_str(), nullptr, 10));
     ASSERT_NE(0u, toolId);
@@ -282,15 +283,15 @@ TEST(MemoryAnalysis, WithoutAnInterpreterTheReportsAreReadAsTheyStandAndNoneIsCr
         ASSERT_TRUE(analyzer);
         EXPECT_TRUE(ListRows(GetDlgItem(analyzer, 1000)).empty());
     });
-    EXPECT_EQ("", run.sizeReport);
-    EXPECT_TRUE(run.symbolLines.empty());
+    EXPECT_EQ(SramCounts{}, run.sram);
+    EXPECT_TRUE(run.rows.empty());
     EXPECT_TRUE(Entries(scratch.path).empty());   // a missing report is not made by reading it
 
     // A report that another program holds open, letting others read but not write, is read.
     WriteFileBytes(elf + ".map", "00000010 T held\r\n");
     UniqueHandle reader(CreateFileW(Widen(elf + ".map").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(reader);
-    EXPECT_EQ(std::vector<std::string>{ "00000010 T held" }, AnalyzeBuild(elf).symbolLines);
+    EXPECT_EQ(SymbolRows({ "00000010 T held" }), AnalyzeBuild(elf).rows);
 }
 
 TEST(MemoryAnalysis, AReportIsReadNoFurtherThanItsLimit)
@@ -313,5 +314,5 @@ TEST(MemoryAnalysis, AReportIsReadNoFurtherThanItsLimit)
         ASSERT_TRUE(writeAt(int64_t(ReportByteLimit) - 5, "00000020 T crossing\r\n"));
         ASSERT_TRUE(writeAt(int64_t(ReportByteLimit) + 100, "00000030 T beyond\r\n"));
     }
-    EXPECT_EQ(std::vector<std::string>{ "00000010 T first" }, AnalyzeBuild(elf).symbolLines);
+    EXPECT_EQ(SymbolRows({ "00000010 T first" }), AnalyzeBuild(elf).rows);
 }

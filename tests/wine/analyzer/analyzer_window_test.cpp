@@ -25,16 +25,14 @@ AnalysisResult Shown;
 
 void UseBlinkRun()
 {
-    Shown.elfPath = "C:\\Temp\\build7034.tmp\\Blink.cpp.elf";
-    Shown.sizeReport = "   text\t   data\t    bss\t    dec\t    hex\tfilename\r\n"
-                 "   1024\t     20\t    300\t   1344\t    540\tBlink.cpp.elf\r\n";
-    Shown.symbolLines = {
-        "00001000 B frameBuffer",
-        "0000012c T " + LongName,
-        "0000002a T sprites::Sprite::blit(unsigned char, int)",
-        "00000006 D levelDeltas",
-        "00000002 d x y",
-    };
+    Shown = ParsedAnalysis("C:\\Temp\\build7034.tmp\\Blink.cpp.elf",
+                           "   text\t   data\t    bss\t    dec\t    hex\tfilename\r\n"
+                           "   1024\t     20\t    300\t   1344\t    540\tBlink.cpp.elf\r\n",
+                           "00001000 B frameBuffer\r\n"
+                           "0000012c T " + LongName + "\r\n"
+                           "0000002a T sprites::Sprite::blit(unsigned char, int)\r\n"
+                           "00000006 D levelDeltas\r\n"
+                           "00000002 d x y\r\n");
 }
 
 const std::vector<std::vector<std::string>> BlinkRows = {
@@ -65,7 +63,7 @@ std::vector<DWORD> OwnExplorers()
 LRESULT CALLBACK SecondRunProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
     if (message == WM_APP) {
-        ShowAnalyzerWindow({ "C:\\Temp\\build9.tmp\\Other.cpp.elf", "", { "00000010 T other" } });
+        ShowAnalyzerWindow(ParsedAnalysis("C:\\Temp\\build9.tmp\\Other.cpp.elf", "", "00000010 T other\r\n"));
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -320,12 +318,12 @@ TEST_F(CsvExport, ExportsTheRowsItShowsAfterAFurtherRunFromTheTray)
 TEST_F(CsvExport, AHugeRunListsItsFirstRowsWhileTheTotalsAndTheFileCoverEverySymbol)
 {
     const size_t symbols = ListRowLimit + 2;
-    Shown.symbolLines.clear();
-    std::string csv = "Name;Type;Size\r\n";
+    std::string csv = "Name;Type;Size\r\n", report;
     for (size_t i = 0; i < symbols; ++i) {
-        Shown.symbolLines.push_back("00000001 T s" + std::to_string(i));
+        report += "00000001 T s" + std::to_string(i) + "\r\n";
         csv += "s" + std::to_string(i) + ";T;1\r\n";
     }
+    Shown = ParsedAnalysis(Shown.elfPath, "", report);
     const std::string path = folder + "huge.csv";
     OpenDriven(BlinkCaption, [] { ShowAnalyzerWindow(Shown); }, [&](HWND window) {
         ASSERT_TRUE(window);

@@ -25,9 +25,9 @@ std::string WithCrLf(const std::string& text)
 int main(int argc, char** argv)
 {
     const int seconds = argc > 1 ? std::atoi(argv[1]) : 20;
-    const AnalysisResult run{ "C:\\Users\\Maker\\AppData\\Local\\Temp\\build7034.tmp\\RoadFixture.cpp.elf",
-                              WithCrLf(ReadFileBytes(FromUnixPath(KEVRA_ROAD_SIZE))),
-                              CutSymbolLines(WithCrLf(ReadFileBytes(FromUnixPath(KEVRA_ROAD_NM)))) };
+    const AnalysisResult run = ParsedAnalysis("C:\\Users\\Maker\\AppData\\Local\\Temp\\build7034.tmp\\RoadFixture.cpp.elf",
+                                              WithCrLf(ReadFileBytes(FromUnixPath(KEVRA_ROAD_SIZE))),
+                                              WithCrLf(ReadFileBytes(FromUnixPath(KEVRA_ROAD_NM))));
     std::thread closer([seconds] {
         Sleep(DWORD(seconds) * 1000);
         if (HWND window = FindWindowW(L"#32770", L"[kevra+ v0.3] Memory Analyzer: RoadFixture.hex"))
