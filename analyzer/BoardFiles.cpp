@@ -245,8 +245,11 @@ std::optional<BuildOptions> ReadBuildOptions(std::string_view json)
             fqbn = ParseFqbn(value);
         else if (key == "hardwareFolders")
             for (std::string_view folder : Split(value, ','))
-                if (IsDriveFolder(folder))
-                    options.hardwareFolders.push_back(WithoutTrailingBackslashes(folder));
+                if (IsDriveFolder(folder)) {
+                    while (folder.back() == '\\' || folder.back() == '/')
+                        folder.remove_suffix(1);
+                    options.hardwareFolders.emplace_back(folder);
+                }
     }
     if (!fqbn)
         return std::nullopt;
