@@ -1,0 +1,74 @@
+#include "analyzer/Budget.h"
+
+#include "analyzer/Analysis.h"
+#include "base/Text.h"
+
+
+namespace {
+
+constexpr uint64_t WarningPercent = 75;
+
+std::optional<uint64_t> Usable(std::optional<uint64_t> maximum)
+{
+    return maximum && *maximum != 0 ? maximum : std::nullopt;
+}
+
+// "4,626 of 28,672 bytes (16 %)"; the product stays exact for any 32-bit section sizes.
+std::string UsedOfMaximum(uint64_t used, uint64_t maximum)
+{
+    const uint64_t percent = used > UINT64_MAX / 100 ? used / maximum * 100 : used * 100 / maximum;
+    return GroupedThousands(int64_t(used)) + " of " + GroupedThousands(int64_t(maximum)) + " bytes (" +
+           DecimalText(int64_t(percent)) + " %)";
+}
+
+}  // namespace
+
+std::string ProgramStorageLine(uint64_t used, std::optional<uint64_t> maximum)
+{
+    maximum = Usable(maximum);
+    if (!maximum)
+        return "Program storage: " + GroupedThousands(int64_t(used)) + " bytes";
+    return "Program storage: " + UsedOfMaximum(used, *maximum);
+}
+
+std::string GlobalVariablesLine(uint64_t used, std::optional<uint64_t> maximum)
+{
+    maximum = Usable(maximum);
+    if (!maximum)
+        return "Global variables: " + GroupedThousands(int64_t(used)) + " bytes";
+    std::string line = "Global variables: " + UsedOfMaximum(used, *maximum) + ", ";
+    if (used > *maximum)
+        return line + GroupedThousands(int64_t(used - *maximum)) + " bytes over the maximum, none left for local variables";
+    return line + GroupedThousands(int64_t(*maximum - used)) + " bytes left for local variables";
+}
+
+std::string AgainstBoardLine(std::string_view boardName)
+{
+    return "Against the board \"" + std::string(boardName) + "\"";
+}
+
+std::string AgainstChipLine(std::string_view deviceName)
+{
+    return "Against the chip " + std::string(deviceName) + " (no board file found)";
+}
+
+BudgetMark ProgramStorageMark(uint64_t used, std::optional<uint64_t> maximum)
+{
+    maximum = Usable(maximum);
+    if (maximum && used > *maximum)
+        return { BudgetLevel::Over, "Sketch too big" };
+    return {};
+}
+
+BudgetMark GlobalVariablesMark(uint64_t used, std::optional<uint64_t> maximum)
+{
+    maximum = Usable(maximum);
+    if (!maximum)
+        return {};
+    if (used > *maximum)
+        return { BudgetLevel::Over, "Not enough memory" };
+    // The IDE warns when used > maximum * 75 / 100, which for whole bytes is used * 100 > maximum * 75.
+    if (used * 100 > *maximum * WarningPercent)
+        return { BudgetLevel::Warning, "Low memory available, stability problems may occur." };
+    return {};
+}

@@ -1,0 +1,67 @@
+#include <gtest/gtest.h>
+
+#include "analyzer/Budget.h"
+
+TEST(Budget, LinesAtEachShareOfTheLeonardo)
+{
+    const struct { uint64_t program; uint64_t data; const char* programLine; const char* dataLine; } cases[] = {
+        { 4626, 1305, "Program storage: 4,626 of 28,672 bytes (16 %)",
+          "Global variables: 1,305 of 2,560 bytes (50 %), 1,255 bytes left for local variables" },
+        { 21504, 1920, "Program storage: 21,504 of 28,672 bytes (75 %)",
+          "Global variables: 1,920 of 2,560 bytes (75 %), 640 bytes left for local variables" },
+        { 21791, 1945, "Program storage: 21,791 of 28,672 bytes (76 %)",   // 76.0 %, truncated
+          "Global variables: 1,945 of 2,560 bytes (75 %), 615 bytes left for local variables" },   // 75.98 %
+        { 21792, 1946, "Program storage: 21,792 of 28,672 bytes (76 %)",
+          "Global variables: 1,946 of 2,560 bytes (76 %), 614 bytes left for local variables" },
+        { 28672, 2560, "Program storage: 28,672 of 28,672 bytes (100 %)",
+          "Global variables: 2,560 of 2,560 bytes (100 %), 0 bytes left for local variables" },
+        { 28959, 2586, "Program storage: 28,959 of 28,672 bytes (101 %)",
+          "Global variables: 2,586 of 2,560 bytes (101 %), 26 bytes over the maximum, none left for local variables" },
+        { 32436, 2561, "Program storage: 32,436 of 28,672 bytes (113 %)",
+          "Global variables: 2,561 of 2,560 bytes (100 %), 1 bytes over the maximum, none left for local variables" },
+        { 0, 0, "Program storage: 0 of 28,672 bytes (0 %)",
+          "Global variables: 0 of 2,560 bytes (0 %), 2,560 bytes left for local variables" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.programLine);
+        EXPECT_EQ(c.programLine, ProgramStorageLine(c.program, 28672));
+        EXPECT_EQ(c.dataLine, GlobalVariablesLine(c.data, 2560));
+    }
+}
+
+TEST(Budget, WithoutAMaximumOnlyTheUsedBytes)
+{
+    for (const std::optional<uint64_t> none : { std::optional<uint64_t>(), std::optional<uint64_t>(0) }) {
+        EXPECT_EQ("Program storage: 4,626 bytes", ProgramStorageLine(4626, none));
+        EXPECT_EQ("Global variables: 1,305 bytes", GlobalVariablesLine(1305, none));
+        EXPECT_EQ(BudgetLevel::None, ProgramStorageMark(4626, none).level);
+        EXPECT_EQ(BudgetLevel::None, GlobalVariablesMark(1305, none).level);
+    }
+    EXPECT_EQ("Against the board \"Arduino Leonardo\"", AgainstBoardLine("Arduino Leonardo"));
+    EXPECT_EQ("Against the chip atmega32u4 (no board file found)", AgainstChipLine("atmega32u4"));
+    EXPECT_EQ("No maximum known", NoMaximumLine);
+}
+
+TEST(Budget, MarksOver75PercentOfRamAndOverEitherMaximum)
+{
+    const char* const low = "Low memory available, stability problems may occur.";
+    const struct { uint64_t used; BudgetLevel program; BudgetLevel data; const char* dataWords; } cases[] = {
+        { 1305, BudgetLevel::None, BudgetLevel::None, "" },         // 50 %
+        { 1920, BudgetLevel::None, BudgetLevel::None, "" },         // exactly 75 %: the IDE does not warn
+        { 1921, BudgetLevel::None, BudgetLevel::Warning, low },     // 75.04 %, shown as 75 % but over it
+        { 1946, BudgetLevel::None, BudgetLevel::Warning, low },     // 76 %
+        { 2560, BudgetLevel::None, BudgetLevel::Warning, low },     // 100 %: full, not over
+        { 2561, BudgetLevel::Over, BudgetLevel::Over, "Not enough memory" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.used);
+        const BudgetMark data = GlobalVariablesMark(c.used, 2560);
+        EXPECT_EQ(c.data, data.level);
+        EXPECT_EQ(c.dataWords, data.words);
+        // Program storage is marked only over its maximum, whatever its share.
+        const BudgetMark program = ProgramStorageMark(c.used, 2560);
+        EXPECT_EQ(c.program, program.level);
+        EXPECT_EQ(c.program == BudgetLevel::Over ? "Sketch too big" : "", program.words);
+    }
+    EXPECT_EQ(BudgetLevel::Over, ProgramStorageMark(32436, 28672).level);
+}
