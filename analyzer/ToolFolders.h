@@ -1,5 +1,5 @@
-// analyzer/ToolFolders.h: where the analysis finds avr-size and avr-nm when the command
-// interpreter's PATH does not reach them: the Arduino IDE's own copies, from the boards manager
+// analyzer/ToolFolders.h: where the analysis finds avr-size and avr-nm: on PATH as the command
+// interpreter searches it, or else the Arduino IDE's own copies, from the boards manager
 // (IDE 1.6.2 and later, arduino-cli) or inside an IDE 1.x folder. Looks again on every call, since
 // a board package may be installed while the agent runs; keeps nothing and writes nothing.
 // FindAvrTools and FolderHoldsCommand are the Win32 side; the rest is portable and decides the order.
