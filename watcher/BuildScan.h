@@ -92,6 +92,18 @@ std::optional<std::vector<std::string>> ListBuildFolders(const WatchedRoot& root
 // cannot be searched.
 std::optional<std::vector<HexFile>> ListHexFiles(const std::string& folder);
 
+// What tells one file or folder from every other on this PC whatever path names it (another spelling,
+// a short 8.3 name, a link or a hard link): its volume's serial number and its file index there.
+struct FileIdentity {
+    uint32_t volume;
+    uint64_t index;
+    bool operator==(const FileIdentity&) const = default;
+    auto operator<=>(const FileIdentity&) const = default;
+};
+// The identity of an existing file or folder (a trailing backslash is allowed); nullopt when it
+// cannot be opened for its attributes.
+std::optional<FileIdentity> IdentityOf(const std::string& path);
+
 // The roots without those that name a folder already watched under another spelling (a short 8.3
 // TEMP and a long build.path naming one folder, say): compared by file identity, the volume and the
 // file index, not by text. A build.path that is a build folder of another root goes too.

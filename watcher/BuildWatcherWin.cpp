@@ -32,15 +32,25 @@ uint64_t CurrentFileTime()
 
 // The old copy bears the build's own .hex name; the new one is the name less ".cpp.hex" + ".HEX".
 // homedir is looked at again before each copy: a folder that went, or was replaced by a file, or never
-// was one, gets nothing deleted and nothing copied.
+// was one, gets nothing deleted and nothing copied. Files are told apart by identity, not by name: a
+// homedir that is the build's own folder (build.path set to it, say, under any spelling) gets nothing
+// deleted and nothing copied, since the IDE's upload needs its .hex, and a name that leads to the
+// build's .hex (a hard link) is neither deleted nor written over.
 void CopyIntoHomeDir(const std::string& hexPath)
 {
     const std::string homedir = ReadHomeDir();
     if (!IsUsableFolder(homedir))
         return;
+    const std::optional<FileIdentity> build = IdentityOf(hexPath);
+    const std::optional<FileIdentity> home = IdentityOf(homedir);
+    if (!build || !home || home == IdentityOf(hexPath.substr(0, hexPath.rfind('\\') + 1)))
+        return;
     const std::string name = PathFileName(hexPath);
-    DeleteFileW(Widen(homedir + name).c_str());
-    CopyFileW(Widen(hexPath).c_str(), Widen(homedir + HexCopyName(name)).c_str(), FALSE);
+    const std::string oldCopy = homedir + name, copy = homedir + HexCopyName(name);
+    if (IdentityOf(oldCopy) != build)
+        DeleteFileW(Widen(oldCopy).c_str());
+    if (IdentityOf(copy) != build)
+        CopyFileW(Widen(hexPath).c_str(), Widen(copy).c_str(), FALSE);
 }
 
 // Opening while sharing only reading fails as long as any other handle may write the file: when it

@@ -132,6 +132,37 @@ TEST_F(WatcherRun, WithCopyHexTheCopyIsMadeBeforeTheStartAndTheOldCopyDeleted)
     EXPECT_FALSE(PathExists(home + "Blink.cpp.hex"));
 }
 
+// A homedir that is the build folder itself (build.path and the copy folder set to one folder): the
+// build's own files are left alone, under whatever spelling homedir names that folder.
+TEST_F(WatcherRun, WithCopyHexIntoTheBuildFolderItselfTheBuildIsLeftAlone)
+{
+    WriteCopyHex(1);
+    const std::string kbuild = scratch.path + "kbuild\\";
+    CreateDirectoryW(Widen(kbuild).c_str(), nullptr);
+    const std::string shortName = ShortPathOf(kbuild);
+    const std::string hex = ":020000040000FA\r\n:00000001FF\r\n";
+    const struct { const char* what; std::string homedir; } cases[] = {
+        { "as build.path spells it", kbuild },
+        { "in other letter case", scratch.path + "KBUILD\\" },
+        { "by its short name", shortName.empty() ? kbuild : shortName },
+    };
+    uint64_t now = NowFileTime();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteFileW(Widen(log).c_str());
+        WriteHomeDir(c.homedir);
+        now += 10 * Second;
+        WriteFileBytes(kbuild + "Blink.ino.hex", hex);
+        SetWriteTime(kbuild + "Blink.ino.hex", now - 1 * Second);
+        WriteFileBytes(kbuild + "Blink.ino.elf", "elf");
+        PollBuilds(main.window, BuildRoots{ temp, {}, { kbuild } }, now, state);
+        EXPECT_EQ(std::vector<std::string>{ kbuild + "Blink.ino.elf" }, Started());
+        EXPECT_EQ(hex, ReadFileBytes(kbuild + "Blink.ino.hex"));
+        EXPECT_EQ("elf", ReadFileBytes(kbuild + "Blink.ino.elf"));
+        EXPECT_FALSE(PathExists(kbuild + "Blink.HEX"));
+    }
+}
+
 TEST_F(WatcherRun, TwoNewBuildsInOnePollAreBothStartedAndTheLaterIsLast)
 {
     WriteLastElfPath("C:\\earlier\\x.cpp.elf");
