@@ -19,8 +19,9 @@ constexpr uint32_t PollPauseMilliseconds = 4000;
 constexpr uint64_t NewBuildWindow = 4 * FileTimeSecond;
 
 // A new .hex counts as written whole once it ends with the Intel HEX end-of-file record and no writer
-// holds it; a .hex without that record, once its size and write time stayed the same this long (a
-// writer may pause between its writes) and no writer holds it.
+// holds it; one without that record is never acted on (a copy of it would replace a good one). Once
+// such a file's size and write time stayed the same this long (a writer may pause between its
+// writes) and no writer holds it, it is cut short: it waits for its next change without more looks.
 constexpr uint64_t QuietTime = 1 * FileTimeSecond;
 // A waiting build that no search has found for this long is forgotten (its folder was removed).
 constexpr uint64_t ForgetWaitingAfter = 60 * FileTimeSecond;
@@ -42,7 +43,7 @@ std::string StatusPath(std::string_view tempFolder, std::string_view hexPath);
 std::string HexCopyName(std::string_view hexFileName);
 
 // True when bytes, the end of a .hex file, end with the end-of-file record ":00000001FF" on a line of
-// its own, followed by a line end: the last record that avr-objcopy writes.
+// its own, with or without a line end (CR LF or LF) after it: the last record that avr-objcopy writes.
 bool EndsWithEofRecord(std::string_view bytes);
 // How many bytes at the end of a file EndsWithEofRecord needs.
 constexpr size_t EofRecordTail = 14;
@@ -107,7 +108,7 @@ struct Completion {
 };
 
 // The builds to act on in this poll: every write that NewBuilds calls new, once, as soon as a search
-// of its folder finds its .hex whole. A write replaced by a later one before it was whole is never
+// of its folder finds its .hex whole (it ends with the end-of-file record and no writer holds it). A write replaced by a later one before it was whole is never
 // acted on; the later one is. Only entries searched in this poll (searched == pollInstant) are looked
 // at; the searches of this poll began at scanBegan and ended at scanEnded (monotonic clock). Never
 // waits: a build not yet whole asks for another search at lookAgainAt.

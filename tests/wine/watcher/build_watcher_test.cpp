@@ -163,6 +163,24 @@ TEST_F(WatcherRun, WithCopyHexIntoTheBuildFolderItselfTheBuildIsLeftAlone)
     }
 }
 
+// A .hex cut short (no end-of-file record) and left so: listed, but neither copied nor started, and
+// the good copy from an earlier build stays.
+TEST_F(WatcherRun, AHexWithoutItsEndIsListedButNeitherCopiedNorStarted)
+{
+    WriteCopyHex(1);
+    const std::string good = ":020000040000FA\r\n:00000001FF\r\n";
+    WriteFileBytes(home + "Blink.HEX", good);
+    const uint64_t now = NowFileTime();
+    Build("arduino_build_1", "Blink.ino.hex", now - 1 * Second, ":020000040000FA\r\n:1000000");
+    for (int poll = 0; poll < 3; ++poll) {
+        PollBuilds(main.window, BuildRoots{ temp, {}, {} }, NowFileTime(), state);
+        Sleep(700);   // past the quiet second
+    }
+    EXPECT_TRUE(Started().empty());
+    EXPECT_EQ(good, ReadFileBytes(home + "Blink.HEX"));
+    EXPECT_NE(std::string::npos, main.Status().find("1. \"arduino_build_1\\Blink.ino.hex\""));
+}
+
 TEST_F(WatcherRun, TwoNewBuildsInOnePollAreBothStartedAndTheLaterIsLast)
 {
     WriteLastElfPath("C:\\earlier\\x.cpp.elf");
