@@ -52,8 +52,9 @@ enum class BuildFolderNames {
 struct WatchedRoot {
     std::string folder;   // ends with a backslash
     BuildFolderNames names;
-    // The part of folder that the system gave (TEMP, local application data); the folders below it
-    // are created by whoever may write there and must not be links.
+    // The part of folder that the system or the user gave (TEMP, local application data, a build.path
+    // whole): trusted whatever it is, a link included. The folders below it are created by whoever
+    // may write there and must not be links.
     std::string trustedBase;
     bool operator==(const WatchedRoot&) const = default;
 };

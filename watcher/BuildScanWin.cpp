@@ -25,13 +25,20 @@ bool IsDotEntry(const wchar_t* name)
     return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
 }
 
-// Each folder from below the trusted base down to the root itself is a plain folder.
+bool IsFolder(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The trusted base is a folder, whatever it is (a junction that moved TEMP to another drive, say),
+// and each folder from below it down to the root itself is a plain folder.
 bool RootIsPlain(const WatchedRoot& root)
 {
     size_t from = root.trustedBase.size();
     if (from == 0 || from > root.folder.size() || !SameIgnoringCase(root.folder.substr(0, from), root.trustedBase))
         return IsPlainFolder(root.folder);
-    if (!IsPlainFolder(root.trustedBase))
+    if (!IsFolder(root.trustedBase))
         return false;
     for (size_t slash; (slash = root.folder.find('\\', from)) != std::string::npos; from = slash + 1)
         if (!IsPlainFolder(root.folder.substr(0, slash + 1)))
