@@ -113,7 +113,9 @@ void Search(BuildListing& listing, PollScope scope, uint64_t instant)
             roots.push_back(*root);
     }
     for (size_t i = 0; i < listing.roots.size(); ++i) {
-        if (!scope.everything && std::find(roots.begin(), roots.end(), i) == roots.end())
+        const bool whole =
+            scope.everything || std::find(scope.wholeRoots.begin(), scope.wholeRoots.end(), i) != scope.wholeRoots.end();
+        if (!whole && std::find(roots.begin(), roots.end(), i) == roots.end())
             continue;
         const std::optional<std::vector<std::string>> names = ListBuildFolders(listing.roots[i].root);
         if (!names) {
@@ -121,7 +123,7 @@ void Search(BuildListing& listing, PollScope scope, uint64_t instant)
             continue;
         }
         const std::vector<std::string> added = RecordRootListing(listing, i, *names, instant);
-        for (const std::string& folder : scope.everything ? listing.roots[i].folders : added)
+        for (const std::string& folder : whole ? listing.roots[i].folders : added)
             AddOnce(folders, folder);
     }
     for (const std::string& folder : folders)
@@ -311,14 +313,16 @@ DWORD WINAPI BuildWatcher(LPVOID mainWindow) noexcept
                 watches.Arm(state.listing);
                 scope.everything = true;
             }
-            // Roots without notifications are searched at every timed poll, as they always were.
+            // Roots without notifications are searched whole at every timed poll: a rebuild into a
+            // folder listed already tells nothing else.
             for (size_t i : watches.Refresh(state.listing, scope))
-                scope.roots.push_back(i);
+                scope.wholeRoots.push_back(i);
             if (now - lastWholeScan >= WholeScanEvery)
                 scope.everything = true;
         }
         const bool due = lookAgainAt != 0 && lookAgainAt <= now;
-        if (timed || due || scope.everything || !scope.roots.empty() || !scope.folders.empty()) {
+        if (timed || due || scope.everything || !scope.roots.empty() || !scope.wholeRoots.empty() ||
+            !scope.folders.empty()) {
             const uint64_t instant = CurrentFileTime();
             if (scope.everything)
                 lastWholeScan = MonotonicNow();

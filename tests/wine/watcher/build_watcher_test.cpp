@@ -181,6 +181,21 @@ TEST_F(WatcherRun, AHexWithoutItsEndIsListedButNeitherCopiedNorStarted)
     EXPECT_NE(std::string::npos, main.Status().find("1. \"arduino_build_1\\Blink.ino.hex\""));
 }
 
+// A root without change notifications (a network drive) is searched whole at every timed poll: a
+// rebuild into a build folder listed already (the IDE 1.x way) is found by the next one.
+TEST_F(WatcherRun, ARootSearchedWholeFindsARebuildIntoAListedFolder)
+{
+    const uint64_t now = NowFileTime();
+    const std::string hex = Build("build1.tmp", "Blink.cpp.hex", now - 60 * Second);
+    PollBuilds(main.window, BuildRoots{ temp, {}, {} }, now, state);
+    WriteFileBytes(hex, ":020000040000FA\r\n:00000001FF\r\n");
+    SetWriteTime(hex, now + 3 * Second);
+    PollScope timed;
+    timed.wholeRoots = { 0 };   // TEMP, as the timed poll names a root that has no watch
+    PollBuilds(main.window, now + 4 * Second, timed, state);
+    EXPECT_EQ(std::vector<std::string>{ temp + "build1.tmp\\Blink.cpp.elf" }, Started());
+}
+
 TEST_F(WatcherRun, TwoNewBuildsInOnePollAreBothStartedAndTheLaterIsLast)
 {
     WriteLastElfPath("C:\\earlier\\x.cpp.elf");
