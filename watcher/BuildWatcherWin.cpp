@@ -217,20 +217,19 @@ struct Watches {
         for (const ListedRoot& r : listing.roots)
             byRoot.push_back(WatchRoot(r.root));
     }
-    // A watch whose target is no longer the nearest existing folder of its root (the root came or
-    // went) is set again; a root without one is tried again. Returns the roots that still have none.
+    // A stale watch (the root came or went, or was removed and made again) is set again, and its root
+    // searched whole for what changed while it was not watched; a root without one is tried again.
+    // Returns the roots that still have none.
     std::vector<size_t> Refresh(const BuildListing& listing, PollScope& scope)
     {
         std::vector<size_t> unwatched;
         for (size_t i = 0; i < byRoot.size(); ++i) {
-            const WatchedRoot& root = listing.roots[i].root;
-            const bool stale = !byRoot[i] || byRoot[i]->onRoot != (GetFileAttributesW(Widen(root.folder).c_str()) !=
-                                                                   INVALID_FILE_ATTRIBUTES);
-            if (!stale)
+            if (byRoot[i] && !WatchIsStale(*byRoot[i]))
                 continue;
-            byRoot[i] = WatchRoot(root);
-            scope.roots.push_back(i);   // what changed while it was not watched
-            if (!byRoot[i])
+            byRoot[i] = WatchRoot(listing.roots[i].root);
+            if (byRoot[i])
+                scope.wholeRoots.push_back(i);
+            else
                 unwatched.push_back(i);
         }
         return unwatched;
