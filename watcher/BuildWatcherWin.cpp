@@ -63,7 +63,8 @@ std::optional<HexProof> OpenAlone(const std::string& path)
     if (!file || !GetFileInformationByHandle(file.get(), &info))
         return std::nullopt;
     HexProof proof{ JoinHalves(info.nFileSizeHigh, info.nFileSizeLow),
-                    JoinHalves(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime), false };
+                    JoinHalves(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime), false,
+                    FileIdentity{ info.dwVolumeSerialNumber, JoinHalves(info.nFileIndexHigh, info.nFileIndexLow) } };
     char tail[EofRecordTail];
     const uint64_t from = proof.size > sizeof tail ? proof.size - sizeof tail : 0;
     LARGE_INTEGER at;

@@ -128,8 +128,16 @@ Completion CompleteNewBuilds(SeenBuilds& seen, const std::vector<BuildEntry>& en
         // The handle must show the file the search saw: a write in between is a new look's matter.
         const std::optional<HexProof> proof = probe.openAlone(e.hexPath);
         if (proof && proof->size == e.size && proof->lastWrite == e.lastWrite && proof->endsWithEofRecord) {
-            done.act[i] = true;
             seen.waiting.erase(w);
+            if (proof->identity) {
+                const std::pair<FileIdentity, uint64_t> build{ *proof->identity, proof->lastWrite };
+                if (std::find(seen.acted.begin(), seen.acted.end(), build) != seen.acted.end())
+                    continue;
+                if (seen.acted.size() >= ActedKept)
+                    seen.acted.erase(seen.acted.begin());
+                seen.acted.push_back(build);
+            }
+            done.act[i] = true;
             continue;
         }
         WaitingBuild& waiting = w->second;

@@ -63,7 +63,11 @@ struct WaitingBuild {
 struct SeenBuilds {
     std::map<std::string, uint64_t> writes;    // hexPath -> the write time already seen
     std::map<std::string, WaitingBuild> waiting;   // hexPath -> new, not yet acted on
+    // The last builds acted on, by file identity and write time: the same file under a renamed
+    // folder is the same build. The oldest go first once there are ActedKept.
+    std::vector<std::pair<FileIdentity, uint64_t>> acted;
 };
+constexpr size_t ActedKept = 256;
 
 // One flag per entry, true for a new build, and remembers what this poll saw. A write time not seen
 // before for that path is new when it lies less than NewBuildWindow before or after pollInstant, or
@@ -94,6 +98,7 @@ struct HexProof {
     uint64_t size;
     uint64_t lastWrite;
     bool endsWithEofRecord;
+    std::optional<FileIdentity> identity = std::nullopt;   // volume and file index, when the system gives them
 };
 
 // What a poll asks of the system besides its searches. The watcher gives the real calls; tests a script.
@@ -109,7 +114,8 @@ struct Completion {
 
 // The builds to act on in this poll: every write that NewBuilds calls new, once, as soon as a search
 // of its folder finds its .hex whole (it ends with the end-of-file record and no writer holds it). A write replaced by a later one before it was whole is never
-// acted on; the later one is. Only entries searched in this poll (searched == pollInstant) are looked
+// acted on; the later one is. A build acted on already under another path (its folder was renamed:
+// the same file identity and write time) is not acted on again. Only entries searched in this poll (searched == pollInstant) are looked
 // at; the searches of this poll began at scanBegan and ended at scanEnded (monotonic clock). Never
 // waits: a build not yet whole asks for another search at lookAgainAt.
 Completion CompleteNewBuilds(SeenBuilds& seen, const std::vector<BuildEntry>& entries, uint64_t pollInstant,

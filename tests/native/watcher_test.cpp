@@ -398,3 +398,29 @@ TEST(CompleteNewBuilds, AWallClockStepBackDoesNotDelayAWaitingBuild)
     done = CompleteNewBuilds(seen, { again }, stepped, 1100 * Ms, 1140 * Ms, probe);
     EXPECT_EQ(std::vector<bool>{ true }, done.act);
 }
+
+// The same file (identity and write time) found under another path, as after its folder was renamed,
+// is the build acted on already; another file, or the same one written again, is a build of its own.
+TEST(CompleteNewBuilds, ABuildActedOnIsNotActedOnAgainUnderAnotherPath)
+{
+    const FileIdentity file{ 7, 42 }, other{ 7, 43 };
+    const struct { const char* what; std::string path; FileIdentity identity; int64_t write; bool acts; } cases[] = {
+        { "the folder renamed", "C:\\T\\arduino_build_2\\a.ino.hex", file, -500, false },
+        { "another file", "C:\\T\\arduino_build_2\\a.ino.hex", other, -500, true },
+        { "the same file written again", "C:\\T\\arduino_build_2\\a.ino.hex", file, -100, true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SeenBuilds seen;
+        auto poll = [&](const std::string& path, FileIdentity id, int64_t write, uint64_t at) {
+            const BuildProbe probe{ [&] { return at; }, [&](const std::string&) {
+                                       return std::optional<HexProof>(HexProof{ 10, Instant + write * Ms, true, id });
+                                   } };
+            BuildEntry e = MakeBuildEntry(path, Instant + write * Ms, Instant + at, 10);
+            e.searched = Instant + at;
+            return CompleteNewBuilds(seen, { e }, Instant + at, at, at + 40 * Ms, probe).act;
+        };
+        ASSERT_EQ(std::vector<bool>{ true }, poll("C:\\T\\arduino_build_1\\a.ino.hex", file, -500, 0));
+        EXPECT_EQ(std::vector<bool>{ c.acts }, poll(c.path, c.identity, c.write, 1000 * Ms));
+    }
+}

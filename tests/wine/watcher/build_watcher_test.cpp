@@ -196,6 +196,19 @@ TEST_F(WatcherRun, ARootSearchedWholeFindsARebuildIntoAListedFolder)
     EXPECT_EQ(std::vector<std::string>{ temp + "build1.tmp\\Blink.cpp.elf" }, Started());
 }
 
+// A build folder renamed after its build was acted on holds the same build: not started again.
+TEST_F(WatcherRun, ABuildUnderARenamedFolderIsNotStartedAgain)
+{
+    const uint64_t now = NowFileTime();
+    Build("arduino_build_1", "Blink.ino.hex", now - 1 * Second);
+    PollBuilds(main.window, BuildRoots{ temp, {}, {} }, now, state);
+    ASSERT_TRUE(MoveFileW(Widen(temp + "arduino_build_1").c_str(), Widen(temp + "arduino_build_2").c_str()));
+    PollBuilds(main.window, BuildRoots{ temp, {}, {} }, now + 1 * Second, state);
+    PollBuilds(main.window, BuildRoots{ temp, {}, {} }, now + 5 * Second, state);
+    EXPECT_EQ(std::vector<std::string>{ temp + "arduino_build_1\\Blink.ino.elf" }, Started());
+    EXPECT_NE(std::string::npos, main.Status().find("1. \"arduino_build_2\\Blink.ino.hex\""));
+}
+
 TEST_F(WatcherRun, TwoNewBuildsInOnePollAreBothStartedAndTheLaterIsLast)
 {
     WriteLastElfPath("C:\\earlier\\x.cpp.elf");
