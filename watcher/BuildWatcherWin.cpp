@@ -151,7 +151,7 @@ void StartSimulator(const std::string& elfPath)
 {
     // The simulator takes the path unquoted, spaces and all, as it always has.
     const std::string simulator = OwnExeFolder() + "kevra.exe";
-    ShellExecuteW(nullptr, L"open", Widen(simulator).c_str(), Widen(elfPath).c_str(), nullptr, SW_SHOWNORMAL);
+    ShellStart(simulator, elfPath);
 }
 
 void SetBuildRoots(WatcherState& state, const BuildRoots& roots, uint64_t previous)
