@@ -1,6 +1,6 @@
 #include "watcher/FolderWatch.h"
 
-#include "core/Text.h"
+#include "base/Text.h"
 
 namespace {
 

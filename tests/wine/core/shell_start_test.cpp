@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Fixture.h"
-#include "core/Win32.h"
+#include "base/Win32.h"
 
 namespace {
 
