@@ -1,5 +1,6 @@
 #include "analyzer/Analysis.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "base/Text.h"
@@ -9,24 +10,17 @@ namespace {
 
 constexpr std::string_view LineEnd = "\r\n";
 
-std::string Quoted(std::string_view path)
-{
-    std::string out = "\"";
-    out.append(path).append("\"");
-    return out;
-}
-
 // cmd /C strips the first and the last quote when the line holds more than two; the outer pair is
 // there to be stripped.
-std::optional<std::string> InterpreterParameters(std::string_view command, std::string_view toolElfPath,
-                                                 std::string_view elfPath, std::string_view suffix)
+std::optional<std::string> InterpreterParameters(std::string_view command, std::string_view elfName)
 {
-    if (!FitsCommandLine(toolElfPath) || !FitsCommandLine(elfPath))
+    if (elfName.empty() || elfName.find('\\') != std::string_view::npos || !FitsCommandLine(elfName))
         return std::nullopt;
-    std::string output(elfPath);
-    output.append(suffix);
-    std::string line = "/C \"";
-    line.append(command).append(Quoted(toolElfPath)).append(" > ").append(Quoted(output)).append("\"");
+    std::string line = "/V:OFF /C \"";
+    line.append(command).append("\"");
+    if (elfName.front() == '-')
+        line.append(".\\");
+    line.append(elfName).append("\"\"");
     return line;
 }
 
@@ -135,17 +129,18 @@ std::string GroupedThousands(int64_t value)
 
 bool FitsCommandLine(std::string_view text)
 {
-    return !HasControlCharacter(text) && text.find_first_of("\"%!") == std::string_view::npos;
+    return !HasControlCharacter(text) && text.find('"') == std::string_view::npos &&
+           std::count(text.begin(), text.end(), '%') <= 1;
 }
 
-std::optional<std::string> SizeRunParameters(std::string_view toolElfPath, std::string_view elfPath)
+std::optional<std::string> SizeRunParameters(std::string_view elfName)
 {
-    return InterpreterParameters("avr-size ", toolElfPath, elfPath, ".size");
+    return InterpreterParameters("avr-size ", elfName);
 }
 
-std::optional<std::string> SymbolRunParameters(std::string_view toolElfPath, std::string_view elfPath)
+std::optional<std::string> SymbolRunParameters(std::string_view elfName)
 {
-    return InterpreterParameters("avr-nm --size-sort -C -r ", toolElfPath, elfPath, ".map");
+    return InterpreterParameters("avr-nm --size-sort -C -r ", elfName);
 }
 
 std::optional<std::string> InterpreterCommandLine(std::string_view program, std::string_view parameters)

@@ -72,20 +72,23 @@ std::string GroupedThousands(int64_t value);
 // several gigabytes must not take the agent's memory.
 constexpr size_t ReportByteLimit = size_t(64) << 20;
 
-// True when text may stand between the quotes of an interpreter line and mean only itself: no '"'
-// (ends the quotes), no '%' (cmd expands %VAR% even inside quotes), no '!' (expanded when delayed
-// expansion is on) and no control character.
+// True when text may stand between the quotes of an interpreter line run with /V:OFF and mean
+// only itself: no '"' (ends the quotes), no control character, and at most one '%' (cmd expands
+// %VAR% even inside quotes, but only what two of them enclose). '!' is plain text there: /V:OFF
+// keeps delayed expansion off whatever the registry asks for.
 bool FitsCommandLine(std::string_view text);
 
-// The parameters for the command interpreter that run avr-size and avr-nm on toolElfPath, their
-// output redirected to elfPath + ".size" and + ".map". toolElfPath is the form of elfPath that the
-// ANSI tools can open (its short form when the long one does not fit the code page); the
-// redirection is the interpreter's own and keeps the long form. Every path is quoted, and the whole
-// command once more, so that cmd /C, which strips the first and the last quote of such a line,
-// keeps the inner ones: a path with spaces, "&", "(" or "^" stays one path. nullopt when either
-// path does not FitsCommandLine: such a run is not made at all.
-std::optional<std::string> SizeRunParameters(std::string_view toolElfPath, std::string_view elfPath);
-std::optional<std::string> SymbolRunParameters(std::string_view toolElfPath, std::string_view elfPath);
+// The parameters for the command interpreter that run avr-size or avr-nm on the .elf named elfName
+// in the interpreter's current folder, which is the build's: "/V:OFF /C \"avr-size \"<name>\"\"". The
+// tool is named bare, so the interpreter takes the one that the look-up checked, first on its PATH
+// (ToolFolders.h). No folder and no report path stands on the line: the run hands the interpreter
+// the report file as its standard output. The name is quoted, and the whole command once more, so
+// that cmd /C, which strips the first and the last quote of such a line, keeps the inner ones; a
+// name starting with '-' is written ".\-..." so that the tool does not take it for an option.
+// nullopt when the name is empty, holds a backslash or does not FitsCommandLine: such a run is not
+// made at all.
+std::optional<std::string> SizeRunParameters(std::string_view elfName);
+std::optional<std::string> SymbolRunParameters(std::string_view elfName);
 
 // The interpreter's whole command line: the program's path in quotes, a space, the parameters.
 // nullopt when program is not an absolute path ("C:\..." or "\\server\..."), which would be looked

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "analyzer/ToolFolders.h"
 #include "base/Win32.h"
+#include "ui/Window.h"
 
 namespace {
 
@@ -20,27 +22,60 @@ bool IsVariable(std::wstring_view entry, std::wstring_view name)
            CompareStringOrdinal(entry.data(), int(equals), name.data(), int(name.size()), TRUE) == CSTR_EQUAL;
 }
 
-// Runs the interpreter and waits at most limit milliseconds; then ends it and every process it
-// started (the job), so a tool that never ends cannot hold the agent. A start that failed gives
-// nothing to wait for, and the run goes on.
-void RunAndWait(const std::string& interpreter, const std::string& parameters, const std::wstring& environment,
-                DWORD limit)
+// How one tool run ended: its interpreter is done (ended, or ended for taking too long), or a
+// WM_QUIT came while it ran.
+enum class RunEnd { Done, Quit };
+
+// Runs the interpreter in folder with the report file as its standard output and waits until
+// deadline (GetTickCount64) while the thread's messages are served; then ends it and every process
+// it started (the job), so a tool that never ends cannot hold the agent. A WM_QUIT ends them at once.
+// A report that cannot be opened for writing or a start that failed gives nothing to wait for.
+RunEnd RunAndWait(const std::string& interpreter, const std::string& parameters, const std::wstring& environment,
+                  const std::string& folder, const std::string& reportPath, ULONGLONG deadline)
 {
     UniqueHandle job(CreateJobObjectW(nullptr, nullptr));
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     if (job && !SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits))
         job = UniqueHandle{};
-    UniqueHandle process(StartHiddenProcess(interpreter, parameters, environment, job.get()));
+    // The interpreter's redirection would do the same: the report emptied, then written by the tool.
+    SECURITY_ATTRIBUTES inherited{ sizeof inherited, nullptr, TRUE };
+    UniqueHandle report(CreateFileW(Widen(reportPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                    &inherited, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!report)
+        return RunEnd::Done;
+    UniqueHandle process(StartHiddenProcess(interpreter, parameters, environment, job.get(), folder, report.get()));
+    report = UniqueHandle{};   // the interpreter holds its own copy
     if (!process)
-        return;
-    if (WaitForSingleObject(process.get(), limit) == WAIT_OBJECT_0)
-        return;   // closing the job ends whatever the interpreter left running
+        return RunEnd::Done;
+    const ULONGLONG now = GetTickCount64();
+    const WaitEnd waited = WaitServingMessages(process.get(), now >= deadline ? 0 : DWORD(deadline - now));
+    if (waited == WaitEnd::Signalled)
+        return RunEnd::Done;   // closing the job ends whatever the interpreter left running
     if (job)
         TerminateJobObject(job.get(), ERROR_TIMEOUT);
     TerminateProcess(process.get(), ERROR_TIMEOUT);   // also when it could not join the job
+    if (waited == WaitEnd::Quit)
+        return RunEnd::Quit;
     // Ending is asynchronous: wait a little so that the reports are closed before they are read.
-    WaitForSingleObject(process.get(), 5000);
+    return WaitServingMessages(process.get(), 5000) == WaitEnd::Quit ? RunEnd::Quit : RunEnd::Done;
+}
+
+// The .elf's file name as the ANSI tools can open it from the build's folder and the interpreter
+// reads it as nothing but a name: the name itself when it fits the ANSI code page and the command
+// line, else its short (8.3) form when that does; nullopt when neither does, since the tool would
+// get a best-fit copy of the name, which names another file or none.
+std::optional<std::string> ToolElfName(const std::string& elfPath)
+{
+    const auto usable = [](const std::string& name) -> std::optional<std::string> {
+        if (name.empty() || !FitsCommandLine(name) || !AnsiText(name))
+            return std::nullopt;
+        return name;
+    };
+    if (std::optional<std::string> name = usable(elfPath.substr(elfPath.rfind('\\') + 1)))
+        return name;
+    const std::string shortPath = ShortPathOf(elfPath);
+    return shortPath.empty() ? std::nullopt : usable(shortPath.substr(shortPath.rfind('\\') + 1));
 }
 
 // A report as it stands when opened, at most ReportByteLimit bytes of it; "" when it is missing.
@@ -68,22 +103,40 @@ std::string ReadReport(const std::string& path)
 }  // namespace
 
 HANDLE StartHiddenProcess(const std::string& program, const std::string& parameters, const std::wstring& environment,
-                          HANDLE job)
+                          HANDLE job, const std::string& folder, HANDLE output)
 {
     const std::optional<std::string> commandLine = InterpreterCommandLine(program, parameters);
     if (!commandLine)
         return nullptr;
     const std::wstring application = Widen(program);
+    const std::wstring currentFolder = Widen(folder);
     std::wstring line = Widen(*commandLine);
     std::wstring block = environment;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_HIDE;
+    // The report is the one handle handed on: nothing else of the agent's reaches the tools.
+    SIZE_T listBytes = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &listBytes);
+    std::vector<unsigned char> list(listBytes);
+    auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(list.data());
+    if (!InitializeProcThreadAttributeList(attributes, 1, 0, &listBytes))
+        return nullptr;
+    HANDLE handedOn[] = { output };
+    const bool listed = UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handedOn,
+                                                  sizeof handedOn, nullptr, nullptr) != FALSE;
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof startup;
+    startup.StartupInfo.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+    startup.StartupInfo.wShowWindow = SW_HIDE;
+    startup.StartupInfo.hStdOutput = output;
+    startup.lpAttributeList = attributes;
     PROCESS_INFORMATION started{};
-    if (!CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, FALSE,
-                        CREATE_SUSPENDED | CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT,
-                        block.empty() ? nullptr : block.data(), nullptr, &startup, &started))
+    const BOOL made = listed && CreateProcessW(application.c_str(), line.data(), nullptr, nullptr, TRUE,
+                                               CREATE_SUSPENDED | CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT |
+                                                   EXTENDED_STARTUPINFO_PRESENT,
+                                               block.empty() ? nullptr : block.data(),
+                                               currentFolder.empty() ? nullptr : currentFolder.c_str(),
+                                               &startup.StartupInfo, &started);
+    DeleteProcThreadAttributeList(attributes);
+    if (!made)
         return nullptr;
     UniqueHandle thread(started.hThread);
     // Without the job (the agent's own job may forbid it) the run is still made; a run that takes
@@ -96,7 +149,8 @@ HANDLE StartHiddenProcess(const std::string& program, const std::string& paramet
 
 std::wstring InterpreterEnvironment(const std::string& toolFolder)
 {
-    const std::wstring folder = Widen(toolFolder);
+    const std::wstring folder = toolFolder.find(';') == std::string::npos ? Widen(toolFolder)
+                                                                           : L"\"" + Widen(toolFolder) + L"\"";
     std::wstring block;
     bool pathSeen = false;
     wchar_t* current = GetEnvironmentStringsW();
@@ -104,12 +158,14 @@ std::wstring InterpreterEnvironment(const std::string& toolFolder)
         const std::wstring_view text(entry);
         if (IsVariable(text, NoCurrentFolderSearch))
             continue;
-        block.append(text);
         if (IsVariable(text, L"PATH") && !folder.empty()) {
             pathSeen = true;
-            if (text.back() != L';' && text.back() != L'=')
-                block += L';';
-            block += folder;
+            const size_t equals = text.find(L'=', 1);
+            block.append(text.substr(0, equals + 1)).append(folder);
+            if (text.size() > equals + 1)
+                block.append(L";").append(text.substr(equals + 1));
+        } else {
+            block.append(text);
         }
         block += L'\0';
     }
@@ -124,18 +180,44 @@ std::wstring InterpreterEnvironment(const std::string& toolFolder)
 
 AnalysisResult AnalyzeBuild(const std::string& elfPath, DWORD runLimit)
 {
-    // The ANSI tools get a form of the path they can open; a best-fit copy would name another file.
-    const std::optional<std::string> toolElf = AnsiFittingPath(elfPath);
-    const std::optional<std::string> sizeRun = toolElf ? SizeRunParameters(*toolElf, elfPath) : std::nullopt;
-    const std::optional<std::string> symbolRun = toolElf ? SymbolRunParameters(*toolElf, elfPath) : std::nullopt;
-    // Such a path never reaches the interpreter: the result is empty, as when the tools are missing.
-    if (!sizeRun || !symbolRun)
-        return ParsedAnalysis(elfPath, {}, {});
+    const ULONGLONG deadline = GetTickCount64() + runLimit;
     const std::string interpreter = EnvironmentText(L"COMSPEC");
+    const size_t slash = elfPath.rfind('\\');
+    const std::string buildFolder = slash == std::string::npos ? std::string() : elfPath.substr(0, slash + 1);
+    const std::optional<std::string> toolElf = ToolElfName(elfPath);
+    // Without an interpreter nothing runs, and the reports are read as they stand.
+    const bool canRun = InterpreterCommandLine(interpreter, "").has_value() && !buildFolder.empty();
     // Looked up afresh for each analysis: the IDE may install its tools while the agent runs.
-    const std::wstring environment = InterpreterEnvironment(AvrToolFolderForInterpreter());
-    RunAndWait(interpreter, *sizeRun, environment, runLimit);
-    const std::string sizeReport = ReadReport(elfPath + ".size");
-    RunAndWait(interpreter, *symbolRun, environment, runLimit);
-    return ParsedAnalysis(elfPath, sizeReport, ReadReport(elfPath + ".map"));
+    const AvrToolFolders tools = canRun ? FindAvrTools() : AvrToolFolders{};
+    struct Run {
+        const char* tool;
+        const std::string& folder;
+        std::optional<std::string> parameters;
+        std::string reportPath;
+    };
+    const Run runs[] = {
+        { "avr-size", tools.size, toolElf ? SizeRunParameters(*toolElf) : std::nullopt, elfPath + ".size" },
+        { "avr-nm", tools.nm, toolElf ? SymbolRunParameters(*toolElf) : std::nullopt, elfPath + ".map" },
+    };
+    std::string reports[2];
+    for (size_t i = 0; i < 2; ++i) {
+        const Run& run = runs[i];
+        if (canRun) {
+            // A tool that is not found, a name that cannot stand on the line, or a file in the build's
+            // folder that the interpreter would run in the tool's place: no run, and no earlier
+            // report shown as if it were this build's.
+            // The tool's own folder holds the checked .exe first.
+            const bool toolsFolder = CompareStringOrdinal(Widen(run.folder + "\\").c_str(), -1,
+                                                          Widen(buildFolder).c_str(), -1, TRUE) == CSTR_EQUAL;
+            if (run.folder.empty() || !run.parameters || (!toolsFolder && FolderHoldsCommand(buildFolder, run.tool)))
+                continue;
+            if (GetTickCount64() >= deadline)
+                continue;   // the analysis's time is spent: the other tool is not started
+            if (RunAndWait(interpreter, *run.parameters, InterpreterEnvironment(run.folder), buildFolder, run.reportPath,
+                           deadline) == RunEnd::Quit)
+                return ParsedAnalysis(elfPath, {}, {});
+        }
+        reports[i] = ReadReport(run.reportPath);
+    }
+    return ParsedAnalysis(elfPath, reports[0], reports[1]);
 }

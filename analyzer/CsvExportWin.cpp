@@ -186,6 +186,5 @@ void ExportSymbolsCsv(HWND analyzerWindow, const std::string& elfPath, const std
         return;
     const std::string explorer = ExplorerProgram(WindowsFolder());
     if (!explorer.empty())
-        ShellExecuteW(nullptr, L"open", Widen(explorer).c_str(), Widen(ExplorerSelectParameters(path)).c_str(),
-                      nullptr, SW_SHOWNORMAL);
+        ShellStart(explorer, ExplorerSelectParameters(path));
 }

@@ -153,6 +153,48 @@ std::vector<std::string> PathFolders(std::string_view pathValue)
     return folders;
 }
 
+std::vector<std::string> SearchedPathFolders(std::string_view pathValue)
+{
+    std::vector<std::string> folders;
+    for (std::string& folder : PathFolders(pathValue)) {
+        const bool letter = !folder.empty() && ((folder[0] >= 'A' && folder[0] <= 'Z') || (folder[0] >= 'a' && folder[0] <= 'z'));
+        const bool onDrive = letter && folder.size() >= 3 && folder[1] == ':' && (folder[2] == '\\' || folder[2] == '/');
+        const bool onShare = folder.size() >= 3 && folder[0] == '\\' && folder[1] == '\\' && folder[2] != '\\';
+        if (!(onDrive || onShare) || std::any_of(folder.begin(), folder.end(), IsControl))
+            continue;
+        while (folder.size() > 3 && (folder.back() == '\\' || folder.back() == '/'))
+            folder.pop_back();
+        folders.push_back(std::move(folder));
+    }
+    return folders;
+}
+
+std::vector<std::string> PathExtensions(std::string_view pathExtValue)
+{
+    std::vector<std::string> extensions;
+    size_t from = 0;
+    for (size_t end = 0; end != std::string_view::npos; from = end + 1) {
+        end = pathExtValue.find(';', from);
+        std::string_view part = pathExtValue.substr(from, end == std::string_view::npos ? std::string_view::npos : end - from);
+        while (!part.empty() && part.front() == ' ')
+            part.remove_prefix(1);
+        while (!part.empty() && part.back() == ' ')
+            part.remove_suffix(1);
+        if (part.empty() || std::any_of(part.begin(), part.end(), [](char c) { return IsControl(c) || c == '\\' || c == '/'; }))
+            continue;
+        std::string extension = part.front() == '.' ? std::string(part) : "." + std::string(part);
+        extensions.push_back(std::move(extension));
+    }
+    if (extensions.empty())
+        extensions = { ".COM", ".EXE", ".BAT", ".CMD" };
+    return extensions;
+}
+
+bool IsExeExtension(std::string_view extension)
+{
+    return SameIgnoringAsciiCase(extension, ".exe");
+}
+
 std::optional<std::string> UsableFolder(std::string_view text)
 {
     if (text.size() >= 2 && text.front() == '"' && text.back() == '"')

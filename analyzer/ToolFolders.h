@@ -1,8 +1,8 @@
-// analyzer/ToolFolders.h: where the analysis finds avr-size and avr-nm when the command
-// interpreter's PATH does not reach them: the Arduino IDE's own copies, from the boards manager
+// analyzer/ToolFolders.h: where the analysis finds avr-size and avr-nm: on PATH as the command
+// interpreter searches it, or else the Arduino IDE's own copies, from the boards manager
 // (IDE 1.6.2 and later, arduino-cli) or inside an IDE 1.x folder. Looks again on every call, since
 // a board package may be installed while the agent runs; keeps nothing and writes nothing.
-// AvrToolFolderForInterpreter is the Win32 side; the rest is portable and decides the order.
+// FindAvrTools and FolderHoldsCommand are the Win32 side; the rest is portable and decides the order.
 #pragma once
 
 #include <optional>
@@ -10,14 +10,29 @@
 #include <string_view>
 #include <vector>
 
-// "" when avr-size.exe and avr-nm.exe are both found on the agent's PATH, which the interpreter
-// inherits (searched folder by folder, the current folder not among them). Otherwise the first
-// folder holding both as plain files: the boards manager's avr-gcc ...\<version>\bin of the highest
-// version across LocalAppDataFolder\Arduino15, DocumentsFolder\ArduinoData and arduino-cli's
+// The folders of avr-size and avr-nm as the command interpreter will run them: each tool's folder
+// comes first on the interpreter's PATH for its run (AnalysisRun.h), so the look-up makes the
+// interpreter's own search and judges what that search finds. In a folder the interpreter takes the
+// first file named like the tool with an extension of PATHEXT, in PATHEXT's order; a folder holds the
+// tool only when that first file is the tool's ".exe" (an avr-size.com or .bat beside or instead of
+// it is what would run, and is not the tool). First each tool on the agent's PATH, folder by folder,
+// only its absolute folders (SearchedPathFolders); when either is missing there, both from the first
+// folder that holds both as plain files: the boards manager's avr-gcc ...\<version>\bin of the
+// highest version across LocalAppDataFolder\Arduino15, DocumentsFolder\ArduinoData and arduino-cli's
 // directories.data, then an IDE 1.x folder's hardware\tools\avr\bin. No trailing backslash, and
-// never a ';' or '"', so it can be appended to PATH as one entry; "" when no folder has both.
+// never a ';' or '"', so each can stand in PATH as one entry; both "" when no folder has them.
 // Costs a few directory searches; safe on any thread once InitFolders has run.
-std::string AvrToolFolderForInterpreter();
+struct AvrToolFolders {
+    std::string size;
+    std::string nm;
+};
+AvrToolFolders FindAvrTools();
+
+// True when the folder holds a file that the interpreter would run for the bare command name (one of
+// PATHEXT's extensions appended); a folder of that name does not count. The build's folder is the
+// interpreter's current folder, which some interpreters search before PATH whatever the environment
+// says: a run whose tool such a file would replace is not made.
+bool FolderHoldsCommand(const std::string& folder, std::string_view name);
 
 // The order of the boards manager's version folder names: negative when a is the older, positive
 // when it is the newer, 0 only for the same text. A name starting with a dotted number
@@ -29,6 +44,18 @@ int CompareToolVersions(std::string_view a, std::string_view b);
 // The folders of a PATH value in order, as the command interpreter reads it: split at ';' outside
 // double quotes, quotes removed, empty entries left out.
 std::vector<std::string> PathFolders(std::string_view pathValue);
+
+// The PathFolders that the look-up searches, trailing separators removed (a drive root keeps its
+// one): only absolute ones ("C:\..." or "\\server\..."). ".",
+// "..\bin", "C:bin" and the like name the current folder or one below it, which is not searched.
+std::vector<std::string> SearchedPathFolders(std::string_view pathValue);
+
+// The extensions of a PATHEXT value in order, each with its leading '.': split at ';', empty entries
+// left out; the interpreter's own list .COM;.EXE;.BAT;.CMD when the value holds none.
+std::vector<std::string> PathExtensions(std::string_view pathExtValue);
+
+// True for ".exe" in any case.
+bool IsExeExtension(std::string_view extension);
 
 // A folder named in a file or registry value of the IDE, as the agent may search it: one pair of
 // surrounding double quotes taken off, then a path that IsLocalFolderText takes ("C:\..." or

@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr const char* ToolNames[] = { "avr-size.exe", "avr-nm.exe" };
+constexpr const char* ToolNames[] = { "avr-size", "avr-nm" };
 
 std::string Joined(const std::string& folder, std::string_view name)
 {
@@ -29,36 +29,51 @@ DWORD Attributes(const std::string& path)
     return GetFileAttributesW(Widen(path).c_str());
 }
 
-// What the interpreter would run: anything but a folder. PATH is the user's own, so a link on it
-// is taken as the user set it up.
-bool IsOnPathFolder(const std::string& folder, std::string_view tool)
-{
-    const DWORD a = Attributes(Joined(folder, tool));
-    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0;
-}
-
-bool BothToolsOnPath()
-{
-    const std::vector<std::string> folders = PathFolders(EnvironmentText(L"PATH"));
-    return std::all_of(std::begin(ToolNames), std::end(ToolNames), [&](const char* tool) {
-        return std::any_of(folders.begin(), folders.end(), [&](const std::string& f) { return IsOnPathFolder(f, tool); });
-    });
-}
-
 // The IDE's folders are not the user's choice: a junction or symbolic link there could lead
 // anywhere, so only plain folders and files count.
 constexpr DWORD LinkOrDevice = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
 
-bool IsPlainFile(const std::string& path)
+// What the interpreter finds for the bare name in folder: the extension of the first file named
+// name + one of PATHEXT's extensions, in PATHEXT's order, and that file's attributes; nullopt when
+// there is none. Folders of such a name are passed over.
+struct Found {
+    std::string extension;
+    DWORD attributes;
+};
+
+std::optional<Found> FirstCommandFile(const std::string& folder, std::string_view name)
 {
-    const DWORD a = Attributes(path);
-    return a != INVALID_FILE_ATTRIBUTES && (a & (FILE_ATTRIBUTE_DIRECTORY | LinkOrDevice)) == 0;
+    for (const std::string& extension : PathExtensions(EnvironmentText(L"PATHEXT"))) {
+        const DWORD a = Attributes(Joined(folder, std::string(name) + extension));
+        if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0)
+            return Found{ extension, a };
+    }
+    return std::nullopt;
+}
+
+// True when the interpreter, searching folder for the bare tool name, runs the tool's .exe. PATH is
+// the user's own, so a link on it is taken as the user set it up; in the IDE's folders only plain
+// files count.
+bool RunsToolExe(const std::string& folder, std::string_view tool, bool plainOnly)
+{
+    const std::optional<Found> found = FirstCommandFile(folder, tool);
+    return found && IsExeExtension(found->extension) && (!plainOnly || (found->attributes & LinkOrDevice) == 0);
+}
+
+// The first folder of the agent's PATH in which the interpreter runs the tool's .exe; "" when none.
+std::string PathFolderOf(std::string_view tool)
+{
+    for (const std::string& folder : SearchedPathFolders(EnvironmentText(L"PATH")))
+        if (RunsToolExe(folder, tool, false))
+            return folder;
+    return {};
 }
 
 bool HoldsBothTools(const std::string& folder)
 {
-    return IsPlainFolder(folder) &&
-           std::all_of(std::begin(ToolNames), std::end(ToolNames), [&](const char* tool) { return IsPlainFile(Joined(folder, tool)); });
+    return IsPlainFolder(folder) && std::all_of(std::begin(ToolNames), std::end(ToolNames), [&](const char* tool) {
+        return RunsToolExe(folder, tool, true);
+    });
 }
 
 // The plain subfolders of an avr-gcc folder: one per installed version.
@@ -147,10 +162,16 @@ std::vector<std::string> IdeFolders()
 
 }  // namespace
 
-std::string AvrToolFolderForInterpreter()
+bool FolderHoldsCommand(const std::string& folder, std::string_view name)
 {
-    if (BothToolsOnPath())
-        return {};
+    return FirstCommandFile(folder, name).has_value();
+}
+
+AvrToolFolders FindAvrTools()
+{
+    AvrToolFolders onPath{ PathFolderOf(ToolNames[0]), PathFolderOf(ToolNames[1]) };
+    if (!onPath.size.empty() && !onPath.nm.empty())
+        return onPath;
     std::vector<VersionFolders> found;
     for (std::string& folder : AvrGccFolders(LocalAppDataFolder, DocumentsFolder, CliDataValue())) {
         std::vector<std::string> names = VersionNames(folder);
@@ -158,10 +179,10 @@ std::string AvrToolFolderForInterpreter()
     }
     for (const std::string& folder : BoardsManagerToolFolders(found))
         if (HoldsBothTools(folder))
-            return folder;
+            return { folder, folder };
     // Only now: the association and the registry cost more than the folder searches above.
     for (const std::string& folder : IdeToolFolders(IdeFolders()))
         if (HoldsBothTools(folder))
-            return folder;
+            return { folder, folder };
     return {};
 }

@@ -65,6 +65,10 @@ bool IsPlainFolder(std::string path);
 // The value of an environment variable; empty when it is not set.
 std::string EnvironmentText(const wchar_t* name);
 
+// Starts file (a program) with parameters through the shell, without waiting, and without any error
+// box of the shell's: a program that is missing fails silently. True when it started.
+bool ShellStart(const std::string& file, const std::string& parameters);
+
 // The full path of the running executable.
 std::string OwnExePath();
 // The folder of the running executable, with its trailing backslash.

@@ -1,5 +1,7 @@
 #include "base/Win32.h"
 
+#include <shellapi.h>
+
 std::wstring Widen(std::string_view utf8)
 {
     if (utf8.empty())
@@ -142,4 +144,17 @@ std::string OwnExeFolder()
 {
     std::string path = OwnExePath();
     return path.substr(0, path.rfind('\\') + 1);
+}
+
+bool ShellStart(const std::string& file, const std::string& parameters)
+{
+    const std::wstring wideFile = Widen(file), wideParameters = Widen(parameters);
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"open";
+    info.lpFile = wideFile.c_str();
+    info.lpParameters = wideParameters.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    return ShellExecuteExW(&info) != FALSE;
 }

@@ -1,4 +1,4 @@
-// Tool folder probe: the cost of AvrToolFolderForInterpreter, which runs before every analysis, with
+// Tool folder probe: the cost of FindAvrTools, which runs before every analysis, with
 // 20 avr-gcc versions installed by the boards manager in Arduino15 and no IDE 1.x folder. Two
 // layouts: every version holds both tools (the newest is taken at once), and no version does (every
 // folder is tried, then the .ino association, the uninstall entries and the program folders).
@@ -81,7 +81,7 @@ bool Measure(const char* layout, int runs, const std::string& expected, const st
     LARGE_INTEGER t0, t1, t2;
     for (int i = 0; i < runs; ++i) {
         QueryPerformanceCounter(&t0);
-        const std::string folder = AvrToolFolderForInterpreter();
+        const std::string folder = FindAvrTools().size;
         QueryPerformanceCounter(&t1);
         BareListing(pattern);
         QueryPerformanceCounter(&t2);
@@ -93,7 +93,7 @@ bool Measure(const char* layout, int runs, const std::string& expected, const st
         listing.push_back(Milliseconds(t1, t2));
     }
     std::printf("%s (%d runs):\n", layout, runs);
-    Report("AvrToolFolderForInterpreter", lookUp);
+    Report("FindAvrTools", lookUp);
     Report("one listing of the avr-gcc folder", listing);
     return true;
 }

@@ -100,13 +100,22 @@ void ChooseTargetFolder()
 
 // The "Memory Analyzer" command: analyses LastElfPath as it stands now and shows the result until the
 // user closes it. The button that started it stays disabled meanwhile; the menu's command has none.
+// The tool runs serve the thread's messages: a second "Memory Analyzer" while they run starts no
+// second run inside the first, and after Exit (the main window gone) no window is shown.
 void RunMemoryAnalysis(int commandId)
 {
+    static bool toolsRunning = false;
+    if (toolsRunning)
+        return;
     const HWND button = commandId == IdMemoryAnalyzer ? GetDlgItem(MainWindow, IdMemoryAnalyzer) : nullptr;
     if (button)
         EnableWindow(button, FALSE);
-    ShowAnalyzerWindow(AnalyzeBuild(ReadLastElfPath()));
-    if (button)
+    toolsRunning = true;
+    const AnalysisResult result = AnalyzeBuild(ReadLastElfPath());
+    toolsRunning = false;
+    if (IsWindow(MainWindow))
+        ShowAnalyzerWindow(result);
+    if (button && IsWindow(button))
         EnableWindow(button, TRUE);
 }
 

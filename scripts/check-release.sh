@@ -2,7 +2,8 @@
 # Fails when an agent built for users is not what a user should download: built for another
 # processor, 600 KB or larger (a debug-info build is ten times that), importing a DLL that Windows
 # does not bring, or missing a resource: the version record (Explorer's Details tab) with the version
-# of base/Version.h, the manifest for this processor that asks for version 6 of the common controls,
+# of base/Version.h, the manifest for this processor that asks for version 6 of the common controls
+# (and is long-path aware, declares Windows 10/11 and asks for GDI scaling without DPI awareness),
 # the icon "AICO" or the how-to text "HOWTO". Prints the size and the imports.
 #   check-release.sh <tool prefix> <agent.exe> <amd64|x86>
 # The prefix goes before objdump and windres: "x86_64-w64-mingw32-" on Debian, "" in an MSYS2 shell.
@@ -49,6 +50,12 @@ manifest=$(sed -n '/^1 24 /,/^END$/p' <<<"$rc" | sed -n 's/^ *"\(.*\)"$/\1/p' | 
 grep -Fq "name=\"kevra.agent\" version=\"$dotted\"" <<<"$manifest" || fail "manifest is not version $dotted"
 grep -Fq 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' <<<"$manifest" \
     || fail "manifest does not ask for the common controls 6.0.0.0"
+for setting in '<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>' \
+               '<longPathAware xmlns="http://schemas.microsoft.com/SMI/2016/WindowsSettings">true</longPathAware>' \
+               '<gdiScaling xmlns="http://schemas.microsoft.com/SMI/2017/WindowsSettings">true</gdiScaling>'; do
+    grep -Fq "$setting" <<<"$manifest" || fail "manifest lacks $setting"
+done
+! grep -q 'dpiAware' <<<"$manifest" || fail "manifest makes the agent DPI-aware: its windows would lose their layout"
 architectures=$(grep -o 'processorArchitecture="[^"]*"' <<<"$manifest" | sort -u)
 [ "$architectures" = "processorArchitecture=\"$arch\"" ] || fail "manifest is not for $arch only: $architectures"
-echo "resources: version $dotted, manifest for $arch, icon, how-to"
+echo "resources: version $dotted, manifest for $arch (Windows 10/11, long paths, GDI scaling), icon, how-to"

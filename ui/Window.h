@@ -72,6 +72,15 @@ void EndModal(HWND window, INT_PTR value);
 // thread until the window has been destroyed. A WM_QUIT is put back in the queue and ends the loop.
 void RunUntilDestroyed(HWND window);
 
+// How WaitServingMessages ended: the object was signalled, the time ran out, or a WM_QUIT came
+// (put back in the queue, so that the loops further out end too).
+enum class WaitEnd { Signalled, TimedOut, Quit };
+
+// Waits for object at most milliseconds while it serves every message of the thread as the modal
+// loops do (the notification icon, its menu and every window keep answering). The handlers run
+// inside the wait and may start anything a message starts.
+WaitEnd WaitServingMessages(HANDLE object, DWORD milliseconds);
+
 // A font of a face and a point size: height -(points x LOGPIXELSY / 72) rounded, the weight given,
 // ANSI character set. Only the first 31 characters of the face are used.
 UniqueFont CreatePointFont(std::string_view face, int points, int weight = FW_NORMAL);

@@ -191,7 +191,21 @@ void ActivateHandler(HWND window, WindowState& state)
         SetFocus(first);
 }
 
-// Serves every window of the thread, with dialog keys for the builder's windows, until done().
+// Hands one message of the thread to its window, with dialog keys for the builder's windows.
+void ServeMessage(MSG& msg)
+{
+    HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    if (StateOf(root) && root != msg.hwnd && EnterForTheDialog(msg)) {
+        SendMessageW(root, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), LPARAM(GetDlgItem(root, IDOK)));
+        return;
+    }
+    if (StateOf(root) && IsDialogMessageW(root, &msg))
+        return;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+}
+
+// Serves every window of the thread until done().
 template <typename Done>
 void PumpMessages(Done done)
 {
@@ -204,15 +218,7 @@ void PumpMessages(Done done)
         }
         if (got < 0)
             return;
-        HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-        if (StateOf(root) && root != msg.hwnd && EnterForTheDialog(msg)) {
-            SendMessageW(root, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), LPARAM(GetDlgItem(root, IDOK)));
-            continue;
-        }
-        if (StateOf(root) && IsDialogMessageW(root, &msg))
-            continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        ServeMessage(msg);
     }
 }
 
@@ -272,6 +278,31 @@ HWND AddControl(HWND window, const ControlRow& row)
                                     : reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return control;
+}
+
+WaitEnd WaitServingMessages(HANDLE object, DWORD milliseconds)
+{
+    const ULONGLONG deadline = GetTickCount64() + milliseconds;
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                PostQuitMessage(int(msg.wParam));
+                return WaitEnd::Quit;
+            }
+            ServeMessage(msg);
+        }
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline)
+            return WaitForSingleObject(object, 0) == WAIT_OBJECT_0 ? WaitEnd::Signalled : WaitEnd::TimedOut;
+        const DWORD left = DWORD(deadline - now);
+        // MWMO_INPUTAVAILABLE: a message that came while the queue was served wakes the wait at once.
+        const DWORD woke = MsgWaitForMultipleObjectsEx(1, &object, left, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        if (woke == WAIT_OBJECT_0)
+            return WaitEnd::Signalled;
+        if (woke == WAIT_TIMEOUT || woke == WAIT_FAILED)
+            return WaitForSingleObject(object, 0) == WAIT_OBJECT_0 ? WaitEnd::Signalled : WaitEnd::TimedOut;
+    }
 }
 
 INT_PTR RunModal(HWND window)

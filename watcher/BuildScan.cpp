@@ -77,7 +77,7 @@ std::vector<WatchedRoot> WatchedRoots(const BuildRoots& roots)
     // twice, its builds would be acted on twice.
     for (const std::string& folder : roots.buildPathFolders)
         if (!folder.empty() && !ListedByARoot(watched, folder))
-            add(folder, BuildFolderNames::Itself, {});
+            add(folder, BuildFolderNames::Itself, folder);   // the user's own choice: trusted
     return watched;
 }
 

@@ -54,8 +54,9 @@ enum class BuildFolderNames {
 struct WatchedRoot {
     std::string folder;   // ends with a backslash
     BuildFolderNames names;
-    // The part of folder that the system gave (TEMP, local application data); the folders below it
-    // are created by whoever may write there and must not be links.
+    // The part of folder that the system or the user gave (TEMP, local application data, a build.path
+    // whole): trusted whatever it is, a link included. The folders below it are created by whoever
+    // may write there and must not be links.
     std::string trustedBase;
     bool operator==(const WatchedRoot&) const = default;
 };
@@ -90,6 +91,18 @@ std::optional<std::vector<std::string>> ListBuildFolders(const WatchedRoot& root
 // The listed .hex files of one build folder (ending with a backslash); nullopt when it is gone or
 // cannot be searched.
 std::optional<std::vector<HexFile>> ListHexFiles(const std::string& folder);
+
+// What tells one file or folder from every other on this PC whatever path names it (another spelling,
+// a short 8.3 name, a link or a hard link): its volume's serial number and its file index there.
+struct FileIdentity {
+    uint32_t volume;
+    uint64_t index;
+    bool operator==(const FileIdentity&) const = default;
+    auto operator<=>(const FileIdentity&) const = default;
+};
+// The identity of an existing file or folder (a trailing backslash is allowed); nullopt when it
+// cannot be opened for its attributes.
+std::optional<FileIdentity> IdentityOf(const std::string& path);
 
 // The roots without those that name a folder already watched under another spelling (a short 8.3
 // TEMP and a long build.path naming one folder, say): compared by file identity, the volume and the

@@ -25,13 +25,20 @@ bool IsDotEntry(const wchar_t* name)
     return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
 }
 
-// Each folder from below the trusted base down to the root itself is a plain folder.
+bool IsFolder(const std::string& path)
+{
+    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The trusted base is a folder, whatever it is (a junction that moved TEMP to another drive, say),
+// and each folder from below it down to the root itself is a plain folder.
 bool RootIsPlain(const WatchedRoot& root)
 {
     size_t from = root.trustedBase.size();
     if (from == 0 || from > root.folder.size() || !SameIgnoringCase(root.folder.substr(0, from), root.trustedBase))
         return IsPlainFolder(root.folder);
-    if (!IsPlainFolder(root.trustedBase))
+    if (!IsFolder(root.trustedBase))
         return false;
     for (size_t slash; (slash = root.folder.find('\\', from)) != std::string::npos; from = slash + 1)
         if (!IsPlainFolder(root.folder.substr(0, slash + 1)))
@@ -107,24 +114,18 @@ std::vector<BuildEntry> ScanBuilds(const BuildRoots& roots, uint64_t scanInstant
     return entries;
 }
 
-namespace {
-
-struct FolderIdentity {
-    DWORD volume;
-    uint64_t index;
-    bool operator==(const FolderIdentity&) const = default;
-};
-
-std::optional<FolderIdentity> IdentityOf(const std::string& folder)
+std::optional<FileIdentity> IdentityOf(const std::string& path)
 {
-    UniqueHandle handle(CreateFileW(Widen(folder).c_str(), FILE_READ_ATTRIBUTES,
+    UniqueHandle handle(CreateFileW(Widen(path).c_str(), FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     BY_HANDLE_FILE_INFORMATION info;
     if (!handle || !GetFileInformationByHandle(handle.get(), &info))
         return std::nullopt;
-    return FolderIdentity{ info.dwVolumeSerialNumber, JoinHalves(info.nFileIndexHigh, info.nFileIndexLow) };
+    return FileIdentity{ info.dwVolumeSerialNumber, JoinHalves(info.nFileIndexHigh, info.nFileIndexLow) };
 }
+
+namespace {
 
 // The folder's own name as the file system keeps it (its long name), "" when it is not there.
 std::string LongNameOf(const std::string& folder)
@@ -148,15 +149,15 @@ std::string ParentOf(const std::string& folder)
 std::vector<WatchedRoot> WithoutSameFolders(std::vector<WatchedRoot> roots)
 {
     std::vector<WatchedRoot> kept;
-    std::vector<std::optional<FolderIdentity>> keptIds;
+    std::vector<std::optional<FileIdentity>> keptIds;
     for (WatchedRoot& root : roots) {
-        const std::optional<FolderIdentity> id = IdentityOf(root.folder);
+        const std::optional<FileIdentity> id = IdentityOf(root.folder);
         const bool itself = root.names == BuildFolderNames::Itself;
         bool same = false;
         for (size_t k = 0; k < kept.size() && !same; ++k)
             same = id && keptIds[k] == id && (kept[k].names == BuildFolderNames::Itself) == itself;
         if (!same && id && itself) {
-            const std::optional<FolderIdentity> parent = IdentityOf(ParentOf(root.folder));
+            const std::optional<FileIdentity> parent = IdentityOf(ParentOf(root.folder));
             const std::string name = LongNameOf(root.folder);
             for (size_t k = 0; k < kept.size() && !same; ++k)
                 same = parent && keptIds[k] == parent && kept[k].names != BuildFolderNames::Itself &&

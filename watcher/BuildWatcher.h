@@ -29,6 +29,7 @@ struct WatcherState {
 struct PollScope {
     bool everything = false;            // every root listed anew and every build folder searched
     std::vector<size_t> roots;          // roots (indexes into the listing) listed anew; new folders searched
+    std::vector<size_t> wholeRoots;     // roots listed anew with every one of their folders searched
     std::vector<std::string> folders;   // build folders searched
 };
 

@@ -33,15 +33,25 @@ uint64_t CurrentFileTime()
 
 // The old copy bears the build's own .hex name; the new one is the name less ".cpp.hex" + ".HEX".
 // homedir is looked at again before each copy: a folder that went, or was replaced by a file, or never
-// was one, gets nothing deleted and nothing copied.
+// was one, gets nothing deleted and nothing copied. Files are told apart by identity, not by name: a
+// homedir that is the build's own folder (build.path set to it, say, under any spelling) gets nothing
+// deleted and nothing copied, since the IDE's upload needs its .hex, and a name that leads to the
+// build's .hex (a hard link) is neither deleted nor written over.
 void CopyIntoHomeDir(const std::string& hexPath)
 {
     const std::string homedir = ReadHomeDir();
     if (!IsUsableFolder(homedir))
         return;
+    const std::optional<FileIdentity> build = IdentityOf(hexPath);
+    const std::optional<FileIdentity> home = IdentityOf(homedir);
+    if (!build || !home || home == IdentityOf(hexPath.substr(0, hexPath.rfind('\\') + 1)))
+        return;
     const std::string name = PathFileName(hexPath);
-    DeleteFileW(Widen(homedir + name).c_str());
-    CopyFileW(Widen(hexPath).c_str(), Widen(homedir + HexCopyName(name)).c_str(), FALSE);
+    const std::string oldCopy = homedir + name, copy = homedir + HexCopyName(name);
+    if (IdentityOf(oldCopy) != build)
+        DeleteFileW(Widen(oldCopy).c_str());
+    if (IdentityOf(copy) != build)
+        CopyFileW(Widen(hexPath).c_str(), Widen(copy).c_str(), FALSE);
 }
 
 // Opening while sharing only reading fails as long as any other handle may write the file: when it
@@ -54,7 +64,8 @@ std::optional<HexProof> OpenAlone(const std::string& path)
     if (!file || !GetFileInformationByHandle(file.get(), &info))
         return std::nullopt;
     HexProof proof{ JoinHalves(info.nFileSizeHigh, info.nFileSizeLow),
-                    JoinHalves(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime), false };
+                    JoinHalves(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime), false,
+                    FileIdentity{ info.dwVolumeSerialNumber, JoinHalves(info.nFileIndexHigh, info.nFileIndexLow) } };
     char tail[EofRecordTail];
     const uint64_t from = proof.size > sizeof tail ? proof.size - sizeof tail : 0;
     LARGE_INTEGER at;
@@ -104,7 +115,9 @@ void Search(BuildListing& listing, PollScope scope, uint64_t instant)
             roots.push_back(*root);
     }
     for (size_t i = 0; i < listing.roots.size(); ++i) {
-        if (!scope.everything && std::find(roots.begin(), roots.end(), i) == roots.end())
+        const bool whole =
+            scope.everything || std::find(scope.wholeRoots.begin(), scope.wholeRoots.end(), i) != scope.wholeRoots.end();
+        if (!whole && std::find(roots.begin(), roots.end(), i) == roots.end())
             continue;
         const std::optional<std::vector<std::string>> names = ListBuildFolders(listing.roots[i].root);
         if (!names) {
@@ -112,7 +125,7 @@ void Search(BuildListing& listing, PollScope scope, uint64_t instant)
             continue;
         }
         const std::vector<std::string> added = RecordRootListing(listing, i, *names, instant);
-        for (const std::string& folder : scope.everything ? listing.roots[i].folders : added)
+        for (const std::string& folder : whole ? listing.roots[i].folders : added)
             AddOnce(folders, folder);
     }
     for (const std::string& folder : folders)
@@ -139,7 +152,7 @@ void StartSimulator(const std::string& elfPath)
 {
     // The simulator takes the path unquoted, spaces and all, as it always has.
     const std::string simulator = OwnExeFolder() + "kevra.exe";
-    ShellExecuteW(nullptr, L"open", Widen(simulator).c_str(), Widen(elfPath).c_str(), nullptr, SW_SHOWNORMAL);
+    ShellStart(simulator, elfPath);
 }
 
 void SetBuildRoots(WatcherState& state, const BuildRoots& roots, uint64_t previous)
@@ -206,20 +219,19 @@ struct Watches {
         for (const ListedRoot& r : listing.roots)
             byRoot.push_back(WatchRoot(r.root));
     }
-    // A watch whose target is no longer the nearest existing folder of its root (the root came or
-    // went) is set again; a root without one is tried again. Returns the roots that still have none.
+    // A stale watch (the root came or went, or was removed and made again) is set again, and its root
+    // searched whole for what changed while it was not watched; a root without one is tried again.
+    // Returns the roots that still have none.
     std::vector<size_t> Refresh(const BuildListing& listing, PollScope& scope)
     {
         std::vector<size_t> unwatched;
         for (size_t i = 0; i < byRoot.size(); ++i) {
-            const WatchedRoot& root = listing.roots[i].root;
-            const bool stale = !byRoot[i] || byRoot[i]->onRoot != (GetFileAttributesW(Widen(root.folder).c_str()) !=
-                                                                   INVALID_FILE_ATTRIBUTES);
-            if (!stale)
+            if (byRoot[i] && !WatchIsStale(*byRoot[i]))
                 continue;
-            byRoot[i] = WatchRoot(root);
-            scope.roots.push_back(i);   // what changed while it was not watched
-            if (!byRoot[i])
+            byRoot[i] = WatchRoot(listing.roots[i].root);
+            if (byRoot[i])
+                scope.wholeRoots.push_back(i);
+            else
                 unwatched.push_back(i);
         }
         return unwatched;
@@ -302,14 +314,16 @@ DWORD WINAPI BuildWatcher(LPVOID mainWindow) noexcept
                 watches.Arm(state.listing);
                 scope.everything = true;
             }
-            // Roots without notifications are searched at every timed poll, as they always were.
+            // Roots without notifications are searched whole at every timed poll: a rebuild into a
+            // folder listed already tells nothing else.
             for (size_t i : watches.Refresh(state.listing, scope))
-                scope.roots.push_back(i);
+                scope.wholeRoots.push_back(i);
             if (now - lastWholeScan >= WholeScanEvery)
                 scope.everything = true;
         }
         const bool due = lookAgainAt != 0 && lookAgainAt <= now;
-        if (timed || due || scope.everything || !scope.roots.empty() || !scope.folders.empty()) {
+        if (timed || due || scope.everything || !scope.roots.empty() || !scope.wholeRoots.empty() ||
+            !scope.folders.empty()) {
             const uint64_t instant = CurrentFileTime();
             if (scope.everything)
                 lastWholeScan = MonotonicNow();

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,10 @@ struct FolderWatch {
     WatchedRoot root;
     std::string target;   // the folder watched: the root itself, or its nearest existing parent
     bool onRoot = false;
+    // Of target when the watch was set: its identity and creation time (a file index may be given
+    // again to a folder made where one was removed).
+    std::optional<FileIdentity> identity;
+    uint64_t created = 0;
     UniqueHandle folder;
     UniqueHandle event;   // set when notifications are waiting
     OVERLAPPED overlapped{};
@@ -39,6 +44,11 @@ struct FolderChanges {
 // Watches root, or its nearest existing parent. Null when no watch can be set: the drive gives no
 // notifications (a network drive) or the system refused; the root must then be searched at every poll.
 std::unique_ptr<FolderWatch> WatchRoot(const WatchedRoot& root);
+
+// True when the watch no longer watches what its root names now: the root came or went, or the
+// folder watched was removed and made again (another folder under the same name), so that its
+// notifications would never come. Such a watch is set again.
+bool WatchIsStale(const FolderWatch& watch);
 
 // The notifications that arrived, if the watch's event is set, and a new request for more. Does not
 // wait.

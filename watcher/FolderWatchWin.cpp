@@ -1,5 +1,7 @@
 #include "watcher/FolderWatch.h"
 
+#include "base/Text.h"
+
 namespace {
 
 constexpr DWORD BufferBytes = 64 * 1024;   // what a network drive allows at most, and plenty here
@@ -10,6 +12,19 @@ bool IsFolder(const std::string& path)
 {
     const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// A folder's identity and creation time; nullopt when it cannot be opened.
+std::optional<std::pair<FileIdentity, uint64_t>> StampOf(const std::string& folder)
+{
+    UniqueHandle handle(CreateFileW(Widen(folder).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!handle || !GetFileInformationByHandle(handle.get(), &info))
+        return std::nullopt;
+    return std::pair{ FileIdentity{ info.dwVolumeSerialNumber, JoinHalves(info.nFileIndexHigh, info.nFileIndexLow) },
+                      JoinHalves(info.ftCreationTime.dwHighDateTime, info.ftCreationTime.dwLowDateTime) };
 }
 
 // The root's folder, or the nearest of its parents that exists; "" when none does.
@@ -59,6 +74,10 @@ std::unique_ptr<FolderWatch> WatchRoot(const WatchedRoot& root)
     watch->root = root;
     watch->target = target;
     watch->onRoot = SameIgnoringCase(target, root.folder);
+    if (const auto stamp = StampOf(target)) {
+        watch->identity = stamp->first;
+        watch->created = stamp->second;
+    }
     watch->folder = UniqueHandle(CreateFileW(Widen(target).c_str(), FILE_LIST_DIRECTORY,
                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr));
@@ -67,6 +86,15 @@ std::unique_ptr<FolderWatch> WatchRoot(const WatchedRoot& root)
     if (!watch->folder || !watch->event || !Request(*watch))
         return nullptr;
     return watch;
+}
+
+bool WatchIsStale(const FolderWatch& watch)
+{
+    const std::string target = NearestExisting(watch.root.folder);
+    if (!SameIgnoringCase(target, watch.target) || !watch.identity)
+        return true;
+    const auto stamp = StampOf(target);
+    return !stamp || stamp->first != *watch.identity || stamp->second != watch.created;
 }
 
 FolderChanges TakeChanges(FolderWatch& watch)

@@ -82,8 +82,6 @@ bool EndsWithEofRecord(std::string_view bytes)
         bytes.remove_suffix(2);
     else if (!bytes.empty() && bytes.back() == '\n')
         bytes.remove_suffix(1);
-    else
-        return false;
     if (bytes.size() < Record.size() || bytes.substr(bytes.size() - Record.size()) != Record)
         return false;
     bytes.remove_suffix(Record.size());
@@ -129,12 +127,26 @@ Completion CompleteNewBuilds(SeenBuilds& seen, const std::vector<BuildEntry>& en
             continue;
         // The handle must show the file the search saw: a write in between is a new look's matter.
         const std::optional<HexProof> proof = probe.openAlone(e.hexPath);
-        if (proof && proof->size == e.size && proof->lastWrite == e.lastWrite && (proof->endsWithEofRecord || quiet)) {
-            done.act[i] = true;
+        if (proof && proof->size == e.size && proof->lastWrite == e.lastWrite && proof->endsWithEofRecord) {
             seen.waiting.erase(w);
+            if (proof->identity) {
+                const std::pair<FileIdentity, uint64_t> build{ *proof->identity, proof->lastWrite };
+                if (std::find(seen.acted.begin(), seen.acted.end(), build) != seen.acted.end())
+                    continue;
+                if (seen.acted.size() >= ActedKept)
+                    seen.acted.erase(seen.acted.begin());
+                seen.acted.push_back(build);
+            }
+            done.act[i] = true;
             continue;
         }
         WaitingBuild& waiting = w->second;
+        // Left unchanged by a writer that let go, and still without its end: cut short. It waits for
+        // a change, which a notification or a later search brings, without asking for more looks.
+        if (quiet && proof && proof->size == e.size && proof->lastWrite == e.lastWrite) {
+            waiting.lookAgainAt = 0;
+            continue;
+        }
         if (waiting.unchangedSince == scanEnded)
             waiting.lookAgainAfter = FirstLookAgain;   // changed in this search: look again soon
         const uint64_t quietAt = waiting.unchangedSince + QuietTime;

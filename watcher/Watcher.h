@@ -19,8 +19,9 @@ constexpr uint32_t PollPauseMilliseconds = 4000;
 constexpr uint64_t NewBuildWindow = 4 * FileTimeSecond;
 
 // A new .hex counts as written whole once it ends with the Intel HEX end-of-file record and no writer
-// holds it; a .hex without that record, once its size and write time stayed the same this long (a
-// writer may pause between its writes) and no writer holds it.
+// holds it; one without that record is never acted on (a copy of it would replace a good one). Once
+// such a file's size and write time stayed the same this long (a writer may pause between its
+// writes) and no writer holds it, it is cut short: it waits for its next change without more looks.
 constexpr uint64_t QuietTime = 1 * FileTimeSecond;
 // A waiting build that no search has found for this long is forgotten (its folder was removed).
 constexpr uint64_t ForgetWaitingAfter = 60 * FileTimeSecond;
@@ -42,7 +43,7 @@ std::string StatusPath(std::string_view tempFolder, std::string_view hexPath);
 std::string HexCopyName(std::string_view hexFileName);
 
 // True when bytes, the end of a .hex file, end with the end-of-file record ":00000001FF" on a line of
-// its own, followed by a line end: the last record that avr-objcopy writes.
+// its own, with or without a line end (CR LF or LF) after it: the last record that avr-objcopy writes.
 bool EndsWithEofRecord(std::string_view bytes);
 // How many bytes at the end of a file EndsWithEofRecord needs.
 constexpr size_t EofRecordTail = 14;
@@ -62,7 +63,11 @@ struct WaitingBuild {
 struct SeenBuilds {
     std::map<std::string, uint64_t> writes;    // hexPath -> the write time already seen
     std::map<std::string, WaitingBuild> waiting;   // hexPath -> new, not yet acted on
+    // The last builds acted on, by file identity and write time: the same file under a renamed
+    // folder is the same build. The oldest go first once there are ActedKept.
+    std::vector<std::pair<FileIdentity, uint64_t>> acted;
 };
+constexpr size_t ActedKept = 256;
 
 // One flag per entry, true for a new build, and remembers what this poll saw. A write time not seen
 // before for that path is new when it lies less than NewBuildWindow before or after pollInstant, or
@@ -93,6 +98,7 @@ struct HexProof {
     uint64_t size;
     uint64_t lastWrite;
     bool endsWithEofRecord;
+    std::optional<FileIdentity> identity = std::nullopt;   // volume and file index, when the system gives them
 };
 
 // What a poll asks of the system besides its searches. The watcher gives the real calls; tests a script.
@@ -107,8 +113,9 @@ struct Completion {
 };
 
 // The builds to act on in this poll: every write that NewBuilds calls new, once, as soon as a search
-// of its folder finds its .hex whole. A write replaced by a later one before it was whole is never
-// acted on; the later one is. Only entries searched in this poll (searched == pollInstant) are looked
+// of its folder finds its .hex whole (it ends with the end-of-file record and no writer holds it). A write replaced by a later one before it was whole is never
+// acted on; the later one is. A build acted on already under another path (its folder was renamed:
+// the same file identity and write time) is not acted on again. Only entries searched in this poll (searched == pollInstant) are looked
 // at; the searches of this poll began at scanBegan and ended at scanEnded (monotonic clock). Never
 // waits: a build not yet whole asks for another search at lookAgainAt.
 Completion CompleteNewBuilds(SeenBuilds& seen, const std::vector<BuildEntry>& entries, uint64_t pollInstant,

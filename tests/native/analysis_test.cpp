@@ -114,45 +114,42 @@ TEST(SramSummary, DataAndBssFromTheCountsLine)
     }
 }
 
-TEST(ToolCommandLines, EveryPathIsQuotedInsideOneOuterPair)
+TEST(ToolCommandLines, TheFileNameAloneIsQuotedInsideOneOuterPairWithoutDelayedExpansion)
 {
-    const struct { const char* tool; const char* elf; const char* size; const char* map; } cases[] = {
-        { "C:\\Users\\John Smith\\Temp\\build1.tmp\\Blink.cpp.elf", "C:\\Users\\John Smith\\Temp\\build1.tmp\\Blink.cpp.elf",
-          "/C \"avr-size \"C:\\Users\\John Smith\\Temp\\build1.tmp\\Blink.cpp.elf\" > "
-          "\"C:\\Users\\John Smith\\Temp\\build1.tmp\\Blink.cpp.elf.size\"\"",
-          "/C \"avr-nm --size-sort -C -r \"C:\\Users\\John Smith\\Temp\\build1.tmp\\Blink.cpp.elf\" > "
-          "\"C:\\Users\\John Smith\\Temp\\build1.tmp\\Blink.cpp.elf.map\"\"" },
-        { "C:\\T\\A&B\\x.cpp.elf", "C:\\T\\A&B\\x.cpp.elf",
-          "/C \"avr-size \"C:\\T\\A&B\\x.cpp.elf\" > \"C:\\T\\A&B\\x.cpp.elf.size\"\"",
-          "/C \"avr-nm --size-sort -C -r \"C:\\T\\A&B\\x.cpp.elf\" > \"C:\\T\\A&B\\x.cpp.elf.map\"\"" },
-        // The tools get the short form; the reports keep the long name.
-        { "C:\\T\\____~VG0\\BLIN~4F5.ELF", "C:\\T\\\xD0\xA2\xD0\xB5\xD1\x81\xD1\x82 \xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0\\Blink.cpp.elf",
-          "/C \"avr-size \"C:\\T\\____~VG0\\BLIN~4F5.ELF\" > "
-          "\"C:\\T\\\xD0\xA2\xD0\xB5\xD1\x81\xD1\x82 \xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0\\Blink.cpp.elf.size\"\"",
-          "/C \"avr-nm --size-sort -C -r \"C:\\T\\____~VG0\\BLIN~4F5.ELF\" > "
-          "\"C:\\T\\\xD0\xA2\xD0\xB5\xD1\x81\xD1\x82 \xE3\x82\xB2\xE3\x83\xBC\xE3\x83\xA0\\Blink.cpp.elf.map\"\"" },
-        // A fullwidth quote is an ordinary letter to the interpreter, which reads UTF-16.
-        { "C:\\T\\A_&M~OAQ.ELF", "C:\\T\\a\xEF\xBC\x82&calc&\xEF\xBC\x82.hex",
-          "/C \"avr-size \"C:\\T\\A_&M~OAQ.ELF\" > \"C:\\T\\a\xEF\xBC\x82&calc&\xEF\xBC\x82.hex.size\"\"",
-          "/C \"avr-nm --size-sort -C -r \"C:\\T\\A_&M~OAQ.ELF\" > \"C:\\T\\a\xEF\xBC\x82&calc&\xEF\xBC\x82.hex.map\"\"" },
-        { "", "", "/C \"avr-size \"\" > \".size\"\"", "/C \"avr-nm --size-sort -C -r \"\" > \".map\"\"" },
+    const struct { const char* name; const char* size; const char* map; } cases[] = {
+        { "Blink.cpp.elf", "/V:OFF /C \"avr-size \"Blink.cpp.elf\"\"", "/V:OFF /C \"avr-nm --size-sort -C -r \"Blink.cpp.elf\"\"" },
+        { "A&B (R^D) x.cpp.elf", "/V:OFF /C \"avr-size \"A&B (R^D) x.cpp.elf\"\"",
+          "/V:OFF /C \"avr-nm --size-sort -C -r \"A&B (R^D) x.cpp.elf\"\"" },
+        // Without delayed expansion '!' is a letter; one '%' encloses nothing.
+        { "x!PATH!.cpp.elf", "/V:OFF /C \"avr-size \"x!PATH!.cpp.elf\"\"", "/V:OFF /C \"avr-nm --size-sort -C -r \"x!PATH!.cpp.elf\"\"" },
+        { "50%.elf", "/V:OFF /C \"avr-size \"50%.elf\"\"", "/V:OFF /C \"avr-nm --size-sort -C -r \"50%.elf\"\"" },
+        // A short form; a fullwidth quote is an ordinary letter to the interpreter, which reads UTF-16.
+        { "A_&M~OAQ.ELF", "/V:OFF /C \"avr-size \"A_&M~OAQ.ELF\"\"", "/V:OFF /C \"avr-nm --size-sort -C -r \"A_&M~OAQ.ELF\"\"" },
+        { "a\xEF\xBC\x82&calc&\xEF\xBC\x82.elf", "/V:OFF /C \"avr-size \"a\xEF\xBC\x82&calc&\xEF\xBC\x82.elf\"\"",
+          "/V:OFF /C \"avr-nm --size-sort -C -r \"a\xEF\xBC\x82&calc&\xEF\xBC\x82.elf\"\"" },
+        // Not an option to the tool.
+        { "-h.elf", "/V:OFF /C \"avr-size \".\\-h.elf\"\"", "/V:OFF /C \"avr-nm --size-sort -C -r \".\\-h.elf\"\"" },
+        { "", "<none>", "<none>" },
+        { "C:\\T\\x.elf", "<none>", "<none>" },   // a name only: the folder is the current one
+        { "x%TEMP%.elf", "<none>", "<none>" },
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.elf);
-        EXPECT_EQ(c.size, SizeRunParameters(c.tool, c.elf).value_or("<none>"));
-        EXPECT_EQ(c.map, SymbolRunParameters(c.tool, c.elf).value_or("<none>"));
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.size, SizeRunParameters(c.name).value_or("<none>"));
+        EXPECT_EQ(c.map, SymbolRunParameters(c.name).value_or("<none>"));
     }
 }
 
-TEST(ToolCommandLines, APathTheInterpreterWouldReadAsMoreThanTextMakesNoRun)
+TEST(ToolCommandLines, ANameTheInterpreterWouldReadAsMoreThanTextMakesNoRun)
 {
     const struct { const char* text; bool fits; } cases[] = {
         { "C:\\Users\\R&D (old)^\\x.cpp.elf", true },
         { "C:\\T\\caf\xC3\xA9 \xEF\xBC\x82\\x.elf", true },
         { "C:\\T\\a\"&calc&\".elf", false },
         { "C:\\T\\%TEMP%\\x.elf", false },
-        { "C:\\T\\50%.elf", false },              // one % is enough: %.elf" > "C:\T\50% would expand
-        { "C:\\T\\!x!.elf", false },
+        { "C:\\T\\50%.elf", true },               // one % encloses nothing
+        { "C:\\T\\50%%.elf", false },
+        { "C:\\T\\!x!.elf", true },               // /V:OFF: no delayed expansion
         { "C:\\T\\a\tb.elf", false },
         { "C:\\T\\a\nb.elf", false },
         { "C:\\T\\a\x7F.elf", false },
@@ -163,17 +160,6 @@ TEST(ToolCommandLines, APathTheInterpreterWouldReadAsMoreThanTextMakesNoRun)
         EXPECT_EQ(c.fits, FitsCommandLine(c.text));
     }
     EXPECT_FALSE(FitsCommandLine(std::string("C:\\T\\a\0b.elf", 12)));   // a zero byte is a control character too
-    // Either path alone spoils the run: the tool's and the reports'.
-    const struct { const char* tool; const char* elf; } spoiled[] = {
-        { "C:\\T\\X~1.ELF", "C:\\T\\%PATH%\\x.elf" },
-        { "C:\\T\\!x!.elf", "C:\\T\\x.elf" },
-        { "C:\\T\\\"\\x.elf", "C:\\T\\x.elf" },
-    };
-    for (const auto& c : spoiled) {
-        SCOPED_TRACE(std::string(c.tool) + " | " + c.elf);
-        EXPECT_FALSE(SizeRunParameters(c.tool, c.elf).has_value());
-        EXPECT_FALSE(SymbolRunParameters(c.tool, c.elf).has_value());
-    }
 }
 
 TEST(ToolCommandLines, TheInterpreterIsStartedByItsAbsolutePathOnly)

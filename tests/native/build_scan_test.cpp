@@ -111,7 +111,7 @@ TEST(BuildFolders, EveryRootOnceAndEmptyRootsNot)
         { "C:\\T\\", BuildFolderNames::TempBuilds, "C:\\T\\" },
         { "C:\\T\\arduino\\sketches\\", BuildFolderNames::Any, "C:\\T\\" },
         { "C:\\L\\arduino\\sketches\\", BuildFolderNames::Any, "C:\\L\\" },
-        { "D:\\B\\", BuildFolderNames::Itself, "" },
+        { "D:\\B\\", BuildFolderNames::Itself, "D:\\B\\" },
     };
     EXPECT_EQ(expected, all);
 

@@ -299,3 +299,25 @@ TEST(Manifest, EachBuildAsksForCommonControlsSixOfItsOwnArchitecture)
         EXPECT_EQ(0u, Occurrences(manifest, c.other));
     }
 }
+
+TEST(Manifest, EachBuildIsLongPathAwareForWindows10And11WithGdiScalingAndNoDpiAwareness)
+{
+    // Each setting in the namespace the system reads it from; in another it is ignored silently.
+    const char* const settings[] = {
+        "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>",
+        "<longPathAware xmlns=\"http://schemas.microsoft.com/SMI/2016/WindowsSettings\">true</longPathAware>",
+        "<gdiScaling xmlns=\"http://schemas.microsoft.com/SMI/2017/WindowsSettings\">true</gdiScaling>",
+        "<compatibility xmlns=\"urn:schemas-microsoft-com:compatibility.v1\">",
+        "<application xmlns=\"urn:schemas-microsoft-com:asm.v3\">",
+        "<windowsSettings>",
+    };
+    for (const char* file : { "resources/kevra-amd64.manifest", "resources/kevra-x86.manifest" }) {
+        SCOPED_TRACE(file);
+        const std::string manifest = ReadSourceFile(file);
+        for (const char* setting : settings)
+            EXPECT_EQ(1u, Occurrences(manifest, setting)) << setting;
+        // GDI scaling works for windows that are not DPI-aware: they keep their pixel layouts.
+        EXPECT_EQ(0u, Occurrences(manifest, "dpiAware"));
+        EXPECT_EQ(0u, Occurrences(manifest, "dpiAwareness"));
+    }
+}

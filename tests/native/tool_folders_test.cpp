@@ -169,3 +169,28 @@ TEST(ToolFolders, IdeFoldersGetTheirToolFolderOnce)
                                "C:\\Program Files\\Arduino\\hardware\\tools\\avr\\bin" };
     EXPECT_EQ(expected, IdeToolFolders(ideFolders));
 }
+
+TEST(ToolFolders, OnlyAbsolutePathFoldersAreSearched)
+{
+    EXPECT_EQ((std::vector<std::string>{ "C:\\Tools", "D:/avr/bin", "\\\\server\\tools", "C:\\" }),
+              SearchedPathFolders(".;;C:\\Tools\\;..\\bin;bin;C:bin;\\Windows;D:/avr/bin/;\"\\\\server\\tools\";\\\\\\x;C:\\;"
+                                  ".\\;\"\""));
+}
+
+TEST(ToolFolders, PathExtensionsInTheirOrderOrTheInterpretersOwn)
+{
+    const struct { const char* value; std::vector<std::string> extensions; } cases[] = {
+        { ".COM;.EXE;.BAT;.CMD;.VBS", { ".COM", ".EXE", ".BAT", ".CMD", ".VBS" } },
+        { ".BAT;;.exe; ", { ".BAT", ".exe" } },
+        { "EXE;.JS", { ".EXE", ".JS" } },
+        { "", { ".COM", ".EXE", ".BAT", ".CMD" } },
+        { ";;", { ".COM", ".EXE", ".BAT", ".CMD" } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        EXPECT_EQ(c.extensions, PathExtensions(c.value));
+    }
+    EXPECT_TRUE(IsExeExtension(".Exe"));
+    EXPECT_FALSE(IsExeExtension(".com"));
+    EXPECT_FALSE(IsExeExtension("exe"));
+}

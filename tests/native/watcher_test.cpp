@@ -160,13 +160,17 @@ TEST(StatusPath, PathsUnderTempLoseTheTempFolderOthersStayWhole)
     }
 }
 
-TEST(EofRecord, TheLastRecordOnALineOfItsOwnEndedByALineEnd)
+TEST(EofRecord, TheLastRecordOnALineOfItsOwnWithOrWithoutALineEnd)
 {
     const struct { const char* what; std::string bytes; bool whole; } cases[] = {
         { "CR LF", ":100000000C945C000C946E000C946E000C946E00CA\r\n:00000001FF\r\n", true },
         { "LF", ":020000040000FA\n:00000001FF\n", true },
         { "the record alone", ":00000001FF\r\n", true },
-        { "no line end after it: still being written", ":020000040000FA\r\n:00000001FF", false },
+        { "no line end after it", ":020000040000FA\r\n:00000001FF", true },
+        { "the record alone without a line end", ":00000001FF", true },
+        { "cut inside its checksum", ":020000040000FA\r\n:00000001F", false },
+        { "the record's text at the end of a data line", ":020000040000FA:00000001FF", false },
+        { "a CR alone after it", ":020000040000FA\r\n:00000001FF\r", false },
         { "cut inside it", ":020000040000FA\r\n:0000000", false },
         { "a data record last", ":00000001FF\r\n:020000040000FA\r\n", false },
         { "the record inside a longer line", ":0400000000000001FF\r\n", false },
@@ -294,8 +298,10 @@ TEST(CompleteNewBuilds, ActsOnceOnTheWholeFileAndNeverOnAPartOfIt)
           { { -500, 10, -500, false, true, true } }, { 0, 4000 }, { 10 }, 40, 40 },
         { "ends with the record but still held: when the writer lets go",
           { { -500, 10, -500, true, true, true }, { 300, 10, -500, false, true, true } }, { 0, 4000 }, { 10 }, 300, 600 },
-        { "no record: after a quiet second",
-          { { -2000, 10, -2000, false } }, { 0, 4000 }, { 10 }, 1040, 1200 },
+        { "no record, nobody holds it: never, however long it stays",
+          { { -2000, 10, -2000, false } }, { 0, 4000, 8000 }, {}, 0, 0 },
+        { "cut short, then built again whole: the whole build alone",
+          { { 0, 100, 0, false }, { 3000, 300, 3000, false, true, true } }, { 100, 4200, 8300 }, { 300 }, 4200, 4300 },
         { "old at the first poll: never new, never looked at again",
           { { -10000, 10, -10000, false, true, true } }, { 0, 4000 }, {}, 0, 0 },
         { "grows for 2 s, held open, the record comes last",
@@ -306,16 +312,16 @@ TEST(CompleteNewBuilds, ActsOnceOnTheWholeFileAndNeverOnAPartOfIt)
           { { 0, 100, 0, false }, { 400, 200, 400, false }, { 800, 300, 800, false }, { 1200, 400, 1200, false },
             { 1600, 500, 1600, false }, { 2000, 600, 2000, false, true, true } },
           every(100, 6000, 250), { 600 }, 2000, 2300 },
-        { "grows without a record, 0.4 s apart: a quiet second after the last write",
+        { "grows without a record, 0.4 s apart, and stops so: never",
           { { 0, 100, 0, false }, { 400, 200, 400, false }, { 800, 300, 800, false }, { 1200, 400, 1200, false } },
-          every(100, 6000, 250), { 400 }, 2200, 2700 },
+          every(100, 6000, 250), {}, 0, 0 },
         { "quiet for 1.5 s while still held open: waits until the writer lets go",
-          { { 0, 100, 0, true }, { 300, 200, 300, true }, { 3000, 200, 300, false } },
+          { { 0, 100, 0, true }, { 300, 200, 300, true, true, true }, { 3000, 200, 300, false, true, true } },
           every(100, 6000, 250), { 200 }, 3000, 3400 },
         { "replaced by a shorter build before it was whole: the later one alone",
           { { 0, 900, 0, true }, { 700, 300, 700, false, true, true } }, { 100, 4200 }, { 300 }, 700, 1200 },
         { "gone while waiting, back unchanged at the next timed poll",
-          { { 0, 100, 0, true }, { 500, 0, 0, false, false }, { 5000, 100, 0, false } },
+          { { 0, 100, 0, true, true, true }, { 500, 0, 0, false, false }, { 5000, 100, 0, false, true, true } },
           { 100, 4200, 8300 }, { 100 }, 8300, 9400 },
     };
     for (const auto& c : cases) {
@@ -366,19 +372,23 @@ TEST(LookAtBuild, QuietOnlyAfterASecondBetweenTheEndOfOneLookAndTheStartOfTheNex
     EXPECT_TRUE(seen.waiting.empty());
 }
 
-// The quiet second is measured on the monotonic clock: a wall clock put back an hour while a build
-// waits does not hold it back an hour.
+// A waiting build is looked at again on the monotonic clock: a wall clock put back an hour while a
+// build waits does not hold it back an hour.
 TEST(CompleteNewBuilds, AWallClockStepBackDoesNotDelayAWaitingBuild)
 {
     SeenBuilds seen;
     uint64_t monotonic = 0;
-    const BuildProbe probe{ [&] { return monotonic; },
-                            [](const std::string&) { return std::optional<HexProof>(HexProof{ 10, Instant - 500 * Ms, false }); } };
+    const BuildProbe probe{ [&] { return monotonic; }, [&](const std::string&) {
+                               // held by its writer at the first look, let go by the second
+                               return monotonic == 0 ? std::nullopt
+                                                     : std::optional<HexProof>(HexProof{ 10, Instant - 500 * Ms, true });
+                           } };
     BuildEntry e = MakeBuildEntry("C:\\T\\build1.tmp\\a.cpp.hex", Instant - 500 * Ms, Instant, 10);
     e.searched = Instant;
     Completion done = CompleteNewBuilds(seen, { e }, Instant, 0, 40 * Ms, probe);
-    ASSERT_EQ(std::vector<bool>{ false }, done.act);   // no end-of-file record: it waits a quiet second
+    ASSERT_EQ(std::vector<bool>{ false }, done.act);   // still held: it waits
     ASSERT_NE(0u, done.lookAgainAt);
+    ASSERT_LE(done.lookAgainAt, 1100 * Ms);
 
     const uint64_t stepped = Instant - 3600 * Second + 1100 * Ms;
     monotonic = 1100 * Ms;
@@ -387,4 +397,30 @@ TEST(CompleteNewBuilds, AWallClockStepBackDoesNotDelayAWaitingBuild)
     again.previousSearch = Instant;
     done = CompleteNewBuilds(seen, { again }, stepped, 1100 * Ms, 1140 * Ms, probe);
     EXPECT_EQ(std::vector<bool>{ true }, done.act);
+}
+
+// The same file (identity and write time) found under another path, as after its folder was renamed,
+// is the build acted on already; another file, or the same one written again, is a build of its own.
+TEST(CompleteNewBuilds, ABuildActedOnIsNotActedOnAgainUnderAnotherPath)
+{
+    const FileIdentity file{ 7, 42 }, other{ 7, 43 };
+    const struct { const char* what; std::string path; FileIdentity identity; int64_t write; bool acts; } cases[] = {
+        { "the folder renamed", "C:\\T\\arduino_build_2\\a.ino.hex", file, -500, false },
+        { "another file", "C:\\T\\arduino_build_2\\a.ino.hex", other, -500, true },
+        { "the same file written again", "C:\\T\\arduino_build_2\\a.ino.hex", file, -100, true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SeenBuilds seen;
+        auto poll = [&](const std::string& path, FileIdentity id, int64_t write, uint64_t at) {
+            const BuildProbe probe{ [&] { return at; }, [&](const std::string&) {
+                                       return std::optional<HexProof>(HexProof{ 10, Instant + write * Ms, true, id });
+                                   } };
+            BuildEntry e = MakeBuildEntry(path, Instant + write * Ms, Instant + at, 10);
+            e.searched = Instant + at;
+            return CompleteNewBuilds(seen, { e }, Instant + at, at, at + 40 * Ms, probe).act;
+        };
+        ASSERT_EQ(std::vector<bool>{ true }, poll("C:\\T\\arduino_build_1\\a.ino.hex", file, -500, 0));
+        EXPECT_EQ(std::vector<bool>{ c.acts }, poll(c.path, c.identity, c.write, 1000 * Ms));
+    }
 }

@@ -198,33 +198,104 @@ TEST(MemoryAnalysis, TheRealToolsReadBuildsInFoldersAndNamesOutsideTheCodePage)
     }
 }
 
-TEST(MemoryAnalysis, APathWithAPercentOrExclamationSignNeverReachesTheInterpreter)
+TEST(MemoryAnalysis, APathWithAPercentOrExclamationSignIsAnalysedAndNothingInItIsExpanded)
 {
+    const std::vector<std::string> expectedLines = LinesOf(ReadFileBytes(FromUnix(KEVRA_ROAD_NM)));
+    const SizeCounts expected = CountsOf(ReadFileBytes(FromUnix(KEVRA_ROAD_SIZE)));
     ScratchFolder scratch("analysis-expand");
+    ScratchFolder current("analysis-expand-current");
+    CurrentFolderChange inCurrent(current.path);
     const std::wstring canary = L"y";
     EnvironmentChange variable(L"KEVRA_CANARY", &canary);
     const struct { const char* folder; const char* file; } cases[] = {
         { "percent", "x%KEVRA_CANARY%.cpp.elf" },
         { "exclamation", "x!KEVRA_CANARY!.cpp.elf" },
-        { "in the folder %KEVRA_CANARY%", "x.cpp.elf" },
+        { "one percent", "50%.cpp.elf" },
+        { "in the folder %KEVRA_CANARY% !KEVRA_CANARY! %CD%", "x.cpp.elf" },
+        { "option", "-x.cpp.elf" },
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.file);
+        SCOPED_TRACE(std::string(c.folder) + "\\" + c.file);
         const std::string folder = scratch.path + c.folder + "\\";
         ASSERT_TRUE(CreateDirectoryW(Widen(folder).c_str(), nullptr));
         const std::string elf = folder + c.file;
-        // The build, the build its expanded name would reach, and reports of an earlier run.
+        // The build, and the build its expanded name would reach, with reports of an earlier run.
         for (const std::string& build : { elf, folder + "xy.cpp.elf" })
             ASSERT_TRUE(CopyFileW(Widen(FromUnix(KEVRA_ROAD_ELF)).c_str(), Widen(build).c_str(), FALSE));
         WriteFileBytes(elf + ".size", "   text\t   data\t    bss\r\n      1\t      2\t      3\r\n");
         WriteFileBytes(elf + ".map", "00000010 T stale\r\n");
-        const std::vector<std::string> before = Entries(folder);
 
         const AnalysisResult run = AnalyzeBuild(elf);
-        EXPECT_EQ(SramCounts{}, run.sram);
-        EXPECT_TRUE(run.rows.empty());
-        EXPECT_EQ(before, Entries(folder));
-        EXPECT_EQ("00000010 T stale\r\n", ReadFileBytes(elf + ".map"));
+        EXPECT_EQ(SymbolRows(expectedLines), run.rows);
+        const std::string sizeReport = ReadFileBytes(elf + ".size");
+        EXPECT_EQ(expected.text, CountsOf(sizeReport).text);
+        EXPECT_EQ(expected.bss, CountsOf(sizeReport).bss);
+        EXPECT_EQ(SramCountsOf(sizeReport), run.sram);
+        // The reports stand beside the .elf under its long name, and nothing else was made.
+        std::vector<std::string> made = { c.file, std::string(c.file) + ".map", std::string(c.file) + ".size", "xy.cpp.elf" };
+        std::sort(made.begin(), made.end());
+        EXPECT_EQ(made, Entries(folder));
+        EXPECT_TRUE(Entries(current.path).empty());
+    }
+}
+
+TEST(MemoryAnalysis, TheToolsThatRunAreTheOnesTheLookUpChecked)
+{
+    const std::vector<std::string> expectedLines = LinesOf(ReadFileBytes(FromUnix(KEVRA_ROAD_NM)));
+    const std::string shims = FromUnix(KEVRA_SHIM_FOLDER);
+    ScratchFolder scratch("analysis-planted");
+    const std::string canary = scratch.path + "CANARY";
+    // Stand-ins that the interpreter would run in place of the tools: each leaves the canary and
+    // made-up figures.
+    const std::string plantedBat = "@echo planted> \"" + canary + "\"\r\n@echo 00000999 T planted\r\n";
+    const auto plantBats = [&](const std::string& folder) {
+        for (const char* tool : { "avr-size", "avr-nm" })
+            WriteFileBytes(folder + tool + ".bat", plantedBat);
+    };
+    const std::string planted = scratch.path + "planted\\";
+    CreateDirectoryW(Widen(planted).c_str(), nullptr);
+    plantBats(planted);
+    // A folder with both tools and an avr-size.com beside avr-size.exe: the .com answers made up.
+    const std::string withCom = scratch.path + "with com\\";
+    CreateDirectoryW(Widen(withCom).c_str(), nullptr);
+    for (const char* tool : { "avr-size", "avr-nm" })
+        ASSERT_TRUE(CopyFileW(Widen(shims + "\\" + tool + ".exe").c_str(), Widen(withCom + tool + ".exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(Widen(FromUnix(KEVRA_CANNED_TOOL)).c_str(), Widen(withCom + "avr-size.com").c_str(), FALSE));
+    WriteFileBytes(withCom + "avr-size.out", "   text\t   data\t    bss\r\n      1\t      2\t      3\r\n");
+    // The agent's current folder, with stand-ins too.
+    const std::string current = scratch.path + "current\\";
+    CreateDirectoryW(Widen(current).c_str(), nullptr);
+    plantBats(current);
+    CurrentFolderChange inCurrent(current);
+    const std::wstring standardExtensions = L".COM;.EXE;.BAT;.CMD;.VBS;.VBE;.JS;.JSE;.WSF;.WSH;.MSC";
+    EnvironmentChange pathExt(L"PATHEXT", &standardExtensions);
+    const struct { const char* what; std::string path; bool plantInBuild; bool analysed; } cases[] = {
+        { "a .bat in an earlier PATH folder", planted + ";" + shims, false, true },
+        { "an avr-size.com beside avr-size.exe", withCom + ";" + shims, false, true },
+        { "the agent's current folder", shims, false, true },
+        { "\".\" and empty PATH entries", ".;;" + shims, false, true },
+        // The build's folder is the interpreter's current one, which Wine's searches first.
+        { "a .bat in the build's folder", shims, true, false },
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string build = scratch.path + "build" + std::to_string(++n) + ".tmp\\";
+        ASSERT_TRUE(CreateDirectoryW(Widen(build).c_str(), nullptr));
+        const std::string elf = build + "Road.cpp.elf";
+        ASSERT_TRUE(CopyFileW(Widen(FromUnix(KEVRA_ROAD_ELF)).c_str(), Widen(elf).c_str(), FALSE));
+        if (c.plantInBuild)
+            plantBats(build);
+        const std::wstring path = Widen(c.path);
+        EnvironmentChange onPath(L"PATH", &path);
+
+        const AnalysisResult run = AnalyzeBuild(elf);
+        EXPECT_EQ(SymbolRows(c.analysed ? expectedLines : std::vector<std::string>{}), run.rows);
+        const std::string sizeReport = c.analysed ? ReadFileBytes(elf + ".size") : std::string();
+        EXPECT_EQ(c.analysed ? CountsOf(ReadFileBytes(FromUnix(KEVRA_ROAD_SIZE))).text : -1, CountsOf(sizeReport).text);
+        EXPECT_EQ(SramCountsOf(sizeReport), run.sram);
+        EXPECT_FALSE(PathExists(canary));
+        DeleteFileW(Widen(canary).c_str());
     }
 }
 
@@ -247,29 +318,40 @@ TEST(MemoryAnalysis, TheInterpreterGetsItsOwnEnvironmentWithoutTheCurrentFolderS
     };
     EXPECT_TRUE(has("NoDefaultCurrentDirectoryInExePath=1"));
     EXPECT_TRUE(has("KEVRA_PASSED_ON=kept"));
-    EXPECT_TRUE(has("PATH=" + Narrow(path)));
+    // The folder the look-up checked comes first; the rest is the agent's own PATH.
+    EXPECT_TRUE(has("PATH=" + tools.path.substr(0, tools.path.size() - 1) + ";" + Narrow(path)));
     // The agent's own environment is not changed.
     EXPECT_EQ(0u, GetEnvironmentVariableW(L"NoDefaultCurrentDirectoryInExePath", nullptr, 0));
 }
 
-TEST(MemoryAnalysis, AToolThatNeverEndsIsEndedWithTheInterpreterAndTheRunGoesOn)
+TEST(MemoryAnalysis, AToolThatNeverEndsIsEndedWithTheInterpreterWithinOneLimitForBothTools)
 {
-    ScratchFolder tools("analysis-hang");
-    PutCannedTools(tools.path, "", "00000010 T a\r\n00000004 D b\r\n");
-    WriteFileBytes(tools.path + "avr-size.hang", "");
-    const std::wstring path = PathWith(tools.path);
-    EnvironmentChange onPath(L"PATH", &path);
-    const std::string elf = tools.path + "x.cpp.elf";
+    const std::string sizeAnswer = "   text\t   data\t    bss\r\n      1\t      2\t      3\r\n";
+    const struct { const char* hanging; std::string sizeReport; std::vector<std::string> symbolLines; } cases[] = {
+        { "avr-nm", sizeAnswer, {} },
+        // The limit is the whole analysis's: the time is spent, and avr-nm is not started.
+        { "avr-size", "", {} },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.hanging);
+        ScratchFolder tools("analysis-hang");
+        PutCannedTools(tools.path, sizeAnswer, "00000010 T a\r\n00000004 D b\r\n");
+        WriteFileBytes(tools.path + c.hanging + ".hang", "");
+        const std::wstring path = PathWith(tools.path);
+        EnvironmentChange onPath(L"PATH", &path);
+        const std::string elf = tools.path + "x.cpp.elf";
 
-    const AnalysisResult run = AnalyzeBuild(elf, 5000);
-    EXPECT_EQ(SymbolRows({ "00000010 T a", "00000004 D b" }), run.rows);
-    EXPECT_EQ(SramCounts{}, run.sram);
-    // The hanging tool, a child of the interpreter, is gone too.
-    const DWORD toolId = DWORD(std::strtoul(ReadFileBytes(tools.path + "avr-size.hang").c_str(), nullptr, 10));
-    ASSERT_NE(0u, toolId);
-    UniqueHandle tool(OpenProcess(SYNCHRONIZE, FALSE, toolId));
-    if (tool) {
-        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(tool.get(), 5000));
+        const AnalysisResult run = AnalyzeBuild(elf, 5000);
+        EXPECT_EQ(SymbolRows(c.symbolLines), run.rows);
+        EXPECT_EQ(SramCountsOf(c.sizeReport), run.sram);
+        EXPECT_FALSE(PathExists(elf + ".map") && std::string(c.hanging) == "avr-size");
+        // The hanging tool, a child of the interpreter, is gone too.
+        const DWORD toolId = DWORD(std::strtoul(ReadFileBytes(tools.path + c.hanging + ".hang").c_str(), nullptr, 10));
+        ASSERT_NE(0u, toolId);
+        UniqueHandle tool(OpenProcess(SYNCHRONIZE, FALSE, toolId));
+        if (tool) {
+            EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(tool.get(), 5000));
+        }
     }
 }
 

@@ -110,6 +110,13 @@ constexpr wchar_t UninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersio
 constexpr wchar_t InoKey[] = L".ino";
 constexpr wchar_t InoProgIdKey[] = L"kevra.test.ino";
 
+// The look-up's answer as one text: the folder both tools were found in, or both folders.
+std::string FoundFolders()
+{
+    const AvrToolFolders found = FindAvrTools();
+    return found.size == found.nm ? found.size : found.size + "|" + found.nm;
+}
+
 struct ToolFolderFixture : ::testing::Test {
     std::string savedPath = EnvironmentText(L"PATH");
     std::string arduino15;     // the avr-gcc folders of the boards manager in each place
@@ -223,7 +230,7 @@ TEST_F(ToolFolderFixture, NewestBoardsManagerVersionWithBothToolsThenTheIde1Fold
         made = std::make_unique<MadeThings>();
         for (const Install& install : c.installs)
             Put(install);
-        EXPECT_EQ(c.found ? BinOf(c.found->place, c.found->version) : "", AvrToolFolderForInterpreter());
+        EXPECT_EQ(c.found ? BinOf(c.found->place, c.found->version) : "", FoundFolders());
         made.reset();
     }
 }
@@ -245,7 +252,7 @@ TEST_F(ToolFolderFixture, DataFolderOfTheYamlOnlyAsAnAbsoluteDrivePath)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.data);
         made->File(cliYaml, "directories:\n  data: " + c.data + "\n");
-        EXPECT_EQ(c.found, AvrToolFolderForInterpreter());
+        EXPECT_EQ(c.found, FoundFolders());
     }
     SetCurrentDirectoryW(savedFolder);
 }
@@ -270,7 +277,7 @@ TEST_F(ToolFolderFixture, LinksInTheIdesFoldersAreNotFollowed)
         // Through the link both tools are there: only the link keeps the newer version out.
         ASSERT_TRUE(PathExists(newer + "\\bin\\avr-nm.exe"));
         ASSERT_TRUE(PathExists(newer + "\\bin\\avr-size.exe"));
-        EXPECT_EQ(plain, AvrToolFolderForInterpreter());
+        EXPECT_EQ(plain, FoundFolders());
     }
 }
 
@@ -287,9 +294,9 @@ TEST_F(ToolFolderFixture, ToolsOnPathComeFirst)
     made->File(nmOnly + "\\avr-nm.exe", "MZ nm");
     PutTools(nmFolder, Tools::NmIsAFolder);
     const struct { std::string path; std::string found; } cases[] = {
-        { "C:\\windows;" + both, "" },
-        { "\"" + both + "\\\";C:\\windows", "" },          // quoted, with a trailing backslash
-        { "\"" + sizeOnly + "\";" + nmOnly, "" },            // each in its own folder
+        { "C:\\windows;" + both, both },
+        { "\"" + both + "\\\";C:\\windows", both },        // quoted, with a trailing backslash
+        { "\"" + sizeOnly + "\";" + nmOnly, sizeOnly + "|" + nmOnly },   // each in its own folder
         { "\"" + sizeOnly + "\"", idesTools },
         { sizeOnly + ";" + nmOnly, idesTools },              // unquoted, the ';' splits the folder
         { nmFolder + ";C:\\windows", idesTools },            // its avr-nm.exe is a folder
@@ -298,7 +305,7 @@ TEST_F(ToolFolderFixture, ToolsOnPathComeFirst)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
         SetEnvironmentVariableW(L"PATH", Widen(c.path).c_str());
-        EXPECT_EQ(c.found, AvrToolFolderForInterpreter());
+        EXPECT_EQ(c.found, FoundFolders());
     }
 }
 
@@ -329,10 +336,56 @@ TEST_F(ToolFolderFixture, Ide1FolderFromTheInoAssociationOrTheUninstallEntry)
             MadeThings keys;
             for (const RegistryValue& v : c.values)
                 keys.Key(v.root, v.key, v.name, v.text);
-            EXPECT_EQ(c.found, AvrToolFolderForInterpreter());
+            EXPECT_EQ(c.found, FoundFolders());
         }
         EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, UninstallKey));
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, InoKey));
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, InoProgIdKey));
     }
+}
+
+TEST_F(ToolFolderFixture, TheLookUpJudgesWhatTheInterpretersOwnSearchWouldRun)
+{
+    Put({ Place::Arduino15, "7.3.0-atmel3.6.1-arduino7", Tools::Both });
+    const std::string idesTools = BinOf(Place::Arduino15, "7.3.0-atmel3.6.1-arduino7");
+    const std::string planted = scratch->path + "planted";
+    const std::string real = scratch->path + "real";
+    const std::string withCom = scratch->path + "with com";
+    const std::string comFolder = scratch->path + "com folder";
+    const std::string current = scratch->path + "current";
+    made->File(planted + "\\avr-size.bat", "@echo 1 2 3\r\n");
+    made->File(planted + "\\avr-nm.cmd", "@echo 00000999 T planted\r\n");
+    PutTools(real, Tools::Both);
+    PutTools(withCom, Tools::Both);
+    made->File(withCom + "\\avr-size.com", "MZ com");
+    PutTools(comFolder, Tools::Both);
+    made->Folder(comFolder + "\\avr-size.com");   // a folder is no command
+    PutTools(current, Tools::Both);
+    wchar_t savedFolder[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, savedFolder);
+    SetCurrentDirectoryW(Widen(current).c_str());
+    const std::wstring standardExtensions = L".COM;.EXE;.BAT;.CMD;.VBS;.JS";
+    const std::wstring batFirst = L".BAT;.EXE";
+    const std::wstring exeFirst = L".EXE;.COM";
+    const std::wstring noExe = L".COM;.BAT";
+    const struct { const char* what; std::string path; const std::wstring* pathExt; std::string found; } cases[] = {
+        { "an earlier folder's .bat is passed over", planted + ";" + real, &standardExtensions, real },
+        { "a .com beside the .exe is what would run", withCom, &standardExtensions, idesTools },
+        { "... then the next folder's .exe; its avr-nm is fine", withCom + ";" + real, &standardExtensions,
+          real + "|" + withCom },
+        { ".EXE before .COM in PATHEXT", withCom, &exeFirst, withCom },
+        { ".BAT before .EXE: the earlier .bat", planted + ";" + real, &batFirst, real },
+        { "a folder named avr-size.com", comFolder, &standardExtensions, comFolder },
+        { "PATHEXT without .EXE", real, &noExe, "" },
+        { "no PATHEXT: the interpreter's own list", withCom + ";" + real, nullptr, real + "|" + withCom },
+        { "\".\" is the current folder", ".;C:\\windows", &standardExtensions, idesTools },
+        { "empty and relative entries", ";;current;.\\;..\\current;C:current", &standardExtensions, idesTools },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetEnvironmentVariableW(L"PATH", Widen(c.path).c_str());
+        EnvironmentChange pathExt(L"PATHEXT", c.pathExt);
+        EXPECT_EQ(c.found, FoundFolders());
+    }
+    SetCurrentDirectoryW(savedFolder);
 }

@@ -470,3 +470,41 @@ TEST_F(UnicodeTempRoad, ABuildUnderAnyScriptIsListedCopiedStartedAndAnalysed)
     const std::vector<std::string> starts = agent.SimulatorStarts();
     EXPECT_EQ(1, std::count(starts.begin(), starts.end(), elf));
 }
+
+TEST_F(AnalyzerRoad, AToolThatHangsLeavesTheAgentAnsweringAndExitEndsBothAtOnce)
+{
+    // avr-size never ends; avr-nm would answer.
+    const std::string tools = scratch.path + "hung tools\\";
+    CreateDirectoryW(Widen(tools).c_str(), nullptr);
+    for (const char* tool : { "avr-size", "avr-nm" })
+        ASSERT_TRUE(CopyFileW(Widen(FromUnixPath(KEVRA_CANNED_TOOL)).c_str(), Widen(tools + tool + ".exe").c_str(), FALSE));
+    WriteFileBytes(tools + "avr-nm.out", "00000010 T a\r\n");
+    WriteFileBytes(tools + "avr-size.hang", "");
+    const std::wstring path = PathWithout(FromUnixPath(KEVRA_SHIM_FOLDER), tools);
+    EnvironmentChange change(L"PATH", &path);
+    Start();
+    const std::string elf = AddBuild("build5.tmp", "Hung");
+    ASSERT_TRUE(SimulatorStartedWith(elf));
+
+    agent.Command(MenuMemoryAnalyzer);
+    DWORD toolId = 0;
+    ASSERT_TRUE(WaitFor([&] { return (toolId = DWORD(std::strtoul(ReadFileBytes(tools + "avr-size.hang").c_str(), nullptr, 10))) != 0; }));
+    UniqueHandle tool(OpenProcess(SYNCHRONIZE, FALSE, toolId));
+    ASSERT_TRUE(tool);
+    ASSERT_EQ(WAIT_TIMEOUT, WaitForSingleObject(tool.get(), 0));
+    // While it runs the window answers and the icon's double click shows it.
+    EXPECT_TRUE(Answers(agent));
+    agent.SendTrayEvent(WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(agent.mainWindow) != FALSE; }, 5000));
+    // A second "Memory Analyzer" meanwhile starts no second run.
+    agent.Command(MenuMemoryAnalyzer);
+    EXPECT_TRUE(Answers(agent));
+    EXPECT_EQ(1u, ChildProcesses(agent.process.dwProcessId, L"cmd.exe").size());
+    EXPECT_EQ(nullptr, FindProcessWindow(agent.process.dwProcessId, "[kevra+ v0.3] Memory Analyzer: Hung.hex"));
+    // "Exit kevra+" ends the agent and the tool it waits for.
+    const HANDLE process = agent.process.hProcess;
+    PostMessageW(agent.mainWindow, WM_COMMAND, 204, 0);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(process, 5000));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(tool.get(), 5000));
+    EXPECT_TRUE(agent.Exit());
+}

@@ -1,8 +1,8 @@
 // avr-size.exe and avr-nm.exe for the Windows-side tests: runs the Debian AVR tool of the same name
 // through Wine's Unix side and behaves like the Windows build of that tool. A Unix program started
 // from Windows gives no process to wait for, so the shim runs it through a shell script that leaves
-// a marker file at the end and waits for that marker. Arguments that are Windows paths are turned
-// into Unix paths; the tool's output comes back with CR LF line ends, as the Windows tools write it.
+// a marker file at the end and waits for that marker. Arguments that are Windows paths, or name a
+// file relative to the current folder, are turned into Unix paths; the tool's output comes back with CR LF line ends, as the Windows tools write it.
 // Like the Windows tools, which are ANSI programs, it reads its arguments in the ANSI code page: a
 // path with a letter outside it reaches the shim as it would reach the tool, spoilt.
 #include <windows.h>
@@ -50,6 +50,20 @@ bool IsWindowsPath(const std::wstring& arg)
 {
     return (arg.size() >= 3 && arg[1] == L':' && (arg[2] == L'\\' || arg[2] == L'/')) ||
            (arg.size() >= 2 && arg[0] == L'\\' && arg[1] == L'\\');
+}
+
+// A file named relative to the current folder (".\\-x.elf", a short name), as the Windows tool
+// opens it; switches start with '-'.
+bool NamesFile(const std::wstring& arg)
+{
+    return !arg.empty() && arg[0] != L'-' && GetFileAttributesW(arg.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring FullPath(const std::wstring& path)
+{
+    std::wstring full(GetFullPathNameW(path.c_str(), 0, nullptr, nullptr), L'\0');
+    full.resize(GetFullPathNameW(path.c_str(), DWORD(full.size()), full.data(), nullptr));
+    return full;
 }
 
 std::string ShellQuoted(const std::string& text)
@@ -118,7 +132,7 @@ int main()
     std::string command = ShellQuoted(Narrow(OwnBaseName()));
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
-        command += " " + ShellQuoted(IsWindowsPath(arg) ? UnixPath(arg) : Narrow(arg));
+        command += " " + ShellQuoted(IsWindowsPath(arg) ? UnixPath(arg) : NamesFile(arg) ? UnixPath(FullPath(arg)) : Narrow(arg));
     }
     LocalFree(argv);
 

@@ -160,8 +160,42 @@ TEST(ScanBuilds, PassesOverLinksAndNamesThatOnlyLookLikeHexFiles)
     const std::vector<BuildEntry> entries = ScanBuilds(BuildRoots{ temp, {}, {} }, now);
     ASSERT_EQ(1u, entries.size());
     EXPECT_EQ(temp + "build1.tmp\\Blink.cpp.hex", entries[0].hexPath);
-    // A build.path that is a link is not followed either.
-    EXPECT_TRUE(ScanBuilds(BuildRoots{ "", "", { temp + "build2.tmp\\" } }, now).empty());
+}
+
+// TEMP, the local application-data folder and a build.path are what the system or the user gave:
+// each may itself be a link (moved to another drive) and is searched as usual; a link below it is
+// still passed over.
+TEST(ScanBuilds, ARootsOwnBaseMayBeALink)
+{
+    ScratchFolder scratch("scan-base-links");
+    const std::string real = scratch.path + "Real\\";
+    const std::string elsewhere = scratch.path + "Elsewhere\\";
+    const uint64_t now = NowFileTime();
+    for (const std::string& f : { real, elsewhere, real + "Temp\\", real + "Temp\\build1.tmp\\", real + "Local\\",
+                                  real + "Local\\arduino\\", real + "Local\\arduino\\sketches\\",
+                                  real + "Local\\arduino\\sketches\\ABCD\\", real + "Build\\",
+                                  elsewhere + "sketches\\", elsewhere + "sketches\\EF01\\" })
+        MakeFolder(f);
+    MakeHex(real + "Temp\\build1.tmp\\Blink.cpp.hex", now);
+    MakeHex(real + "Local\\arduino\\sketches\\ABCD\\Game.ino.hex", now);
+    MakeHex(real + "Build\\Own.ino.hex", now);
+    MakeHex(elsewhere + "sketches\\EF01\\Outside.ino.hex", now);
+    const UnixLink temp(scratch.path + "Temp", real + "Temp");
+    const UnixLink local(scratch.path + "Local", real + "Local");
+    const UnixLink build(scratch.path + "Build", real + "Build");
+    const UnixLink below(real + "Temp\\arduino", elsewhere);   // TEMP\arduino\sketches leads out
+    ASSERT_TRUE(temp.made && local.made && build.made && below.made);
+
+    const std::vector<BuildEntry> entries = ScanBuilds(
+        BuildRoots{ scratch.path + "Temp\\", scratch.path + "Local\\", { scratch.path + "Build\\" } }, now);
+    std::vector<std::string> found;
+    for (const BuildEntry& e : entries)
+        found.push_back(e.hexPath);
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ((std::vector<std::string>{ scratch.path + "Build\\Own.ino.hex",
+                                         scratch.path + "Local\\arduino\\sketches\\ABCD\\Game.ino.hex",
+                                         scratch.path + "Temp\\build1.tmp\\Blink.cpp.hex" }),
+              found);
 }
 
 // One folder under two spellings: the short 8.3 form that TEMP often has, and the long form of a

@@ -133,6 +133,83 @@ TEST_F(WatcherRun, WithCopyHexTheCopyIsMadeBeforeTheStartAndTheOldCopyDeleted)
     EXPECT_FALSE(PathExists(home + "Blink.cpp.hex"));
 }
 
+// A homedir that is the build folder itself (build.path and the copy folder set to one folder): the
+// build's own files are left alone, under whatever spelling homedir names that folder.
+TEST_F(WatcherRun, WithCopyHexIntoTheBuildFolderItselfTheBuildIsLeftAlone)
+{
+    WriteCopyHex(1);
+    const std::string kbuild = scratch.path + "kbuild\\";
+    CreateDirectoryW(Widen(kbuild).c_str(), nullptr);
+    const std::string shortName = ShortPathOf(kbuild);
+    const std::string hex = ":020000040000FA\r\n:00000001FF\r\n";
+    const struct { const char* what; std::string homedir; } cases[] = {
+        { "as build.path spells it", kbuild },
+        { "in other letter case", scratch.path + "KBUILD\\" },
+        { "by its short name", shortName.empty() ? kbuild : shortName },
+    };
+    uint64_t now = NowFileTime();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        DeleteFileW(Widen(log).c_str());
+        WriteHomeDir(c.homedir);
+        now += 10 * Second;
+        WriteFileBytes(kbuild + "Blink.ino.hex", hex);
+        SetWriteTime(kbuild + "Blink.ino.hex", now - 1 * Second);
+        WriteFileBytes(kbuild + "Blink.ino.elf", "elf");
+        PollBuilds(main.window, BuildRoots{ temp, {}, { kbuild } }, now, state);
+        EXPECT_EQ(std::vector<std::string>{ kbuild + "Blink.ino.elf" }, Started());
+        EXPECT_EQ(hex, ReadFileBytes(kbuild + "Blink.ino.hex"));
+        EXPECT_EQ("elf", ReadFileBytes(kbuild + "Blink.ino.elf"));
+        EXPECT_FALSE(PathExists(kbuild + "Blink.HEX"));
+    }
+}
+
+// A .hex cut short (no end-of-file record) and left so: listed, but neither copied nor started, and
+// the good copy from an earlier build stays.
+TEST_F(WatcherRun, AHexWithoutItsEndIsListedButNeitherCopiedNorStarted)
+{
+    WriteCopyHex(1);
+    const std::string good = ":020000040000FA\r\n:00000001FF\r\n";
+    WriteFileBytes(home + "Blink.HEX", good);
+    const uint64_t now = NowFileTime();
+    Build("arduino_build_1", "Blink.ino.hex", now - 1 * Second, ":020000040000FA\r\n:1000000");
+    for (int poll = 0; poll < 3; ++poll) {
+        PollBuilds(main.window, BuildRoots{ temp, {}, {} }, NowFileTime(), state);
+        Sleep(700);   // past the quiet second
+    }
+    EXPECT_TRUE(Started().empty());
+    EXPECT_EQ(good, ReadFileBytes(home + "Blink.HEX"));
+    EXPECT_NE(std::string::npos, main.Status().find("1. \"arduino_build_1\\Blink.ino.hex\""));
+}
+
+// A root without change notifications (a network drive) is searched whole at every timed poll: a
+// rebuild into a build folder listed already (the IDE 1.x way) is found by the next one.
+TEST_F(WatcherRun, ARootSearchedWholeFindsARebuildIntoAListedFolder)
+{
+    const uint64_t now = NowFileTime();
+    const std::string hex = Build("build1.tmp", "Blink.cpp.hex", now - 60 * Second);
+    PollBuilds(main.window, BuildRoots{ temp, {}, {} }, now, state);
+    WriteFileBytes(hex, ":020000040000FA\r\n:00000001FF\r\n");
+    SetWriteTime(hex, now + 3 * Second);
+    PollScope timed;
+    timed.wholeRoots = { 0 };   // TEMP, as the timed poll names a root that has no watch
+    PollBuilds(main.window, now + 4 * Second, timed, state);
+    EXPECT_EQ(std::vector<std::string>{ temp + "build1.tmp\\Blink.cpp.elf" }, Started());
+}
+
+// A build folder renamed after its build was acted on holds the same build: not started again.
+TEST_F(WatcherRun, ABuildUnderARenamedFolderIsNotStartedAgain)
+{
+    const uint64_t now = NowFileTime();
+    Build("arduino_build_1", "Blink.ino.hex", now - 1 * Second);
+    PollBuilds(main.window, BuildRoots{ temp, {}, {} }, now, state);
+    ASSERT_TRUE(MoveFileW(Widen(temp + "arduino_build_1").c_str(), Widen(temp + "arduino_build_2").c_str()));
+    PollBuilds(main.window, BuildRoots{ temp, {}, {} }, now + 1 * Second, state);
+    PollBuilds(main.window, BuildRoots{ temp, {}, {} }, now + 5 * Second, state);
+    EXPECT_EQ(std::vector<std::string>{ temp + "arduino_build_1\\Blink.ino.elf" }, Started());
+    EXPECT_NE(std::string::npos, main.Status().find("1. \"arduino_build_2\\Blink.ino.hex\""));
+}
+
 TEST_F(WatcherRun, TwoNewBuildsInOnePollAreBothStartedAndTheLaterIsLast)
 {
     WriteLastElfPath("C:\\earlier\\x.cpp.elf");

@@ -81,3 +81,25 @@ TEST(FolderWatch, AMissingRootIsWatchedThroughItsNearestParent)
     ASSERT_TRUE(watch);
     EXPECT_TRUE(watch->onRoot);
 }
+
+// A root removed (or moved away) and made again between two looks is another folder under the same name: the old
+// watch would never report again, so it counts as stale; a watch set anew does not, and reports.
+TEST(FolderWatch, ARootMadeAgainMakesItsWatchStale)
+{
+    ScratchFolder scratch("watch-again");
+    const WatchedRoot root{ scratch.path + "Temp\\", BuildFolderNames::TempBuilds, scratch.path + "Temp\\" };
+    MakeFolder(root.folder);
+    const std::unique_ptr<FolderWatch> old = WatchRoot(root);
+    ASSERT_TRUE(old);
+    EXPECT_FALSE(WatchIsStale(*old));
+    // Moved away and made again: a removal would wait here for the watch's handle to close.
+    ASSERT_TRUE(MoveFileW(Widen(scratch.path + "Temp").c_str(), Widen(scratch.path + "Temp.old").c_str()));
+    MakeFolder(root.folder);
+    EXPECT_TRUE(WatchIsStale(*old));
+
+    const std::unique_ptr<FolderWatch> again = WatchRoot(root);
+    ASSERT_TRUE(again);
+    EXPECT_FALSE(WatchIsStale(*again));
+    MakeFolder(root.folder + "build1.tmp");
+    EXPECT_TRUE(Has(WaitForChanges(*again, [](const FolderChanges& c) { return Has(c, "build1.tmp"); }), "build1.tmp"));
+}
