@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "analyzer/KeptBuilds.h"
+#include "base/KeptBuilds.h"
 
 TEST(KeptBuilds, NamesAreSafeAndTellTheSketchAndTheSequence)
 {

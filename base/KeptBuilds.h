@@ -1,4 +1,4 @@
-// analyzer/KeptBuilds.h: the decisions about the copies of builds' .elf files that the agent keeps
+// base/KeptBuilds.h: the decisions about the copies of builds' .elf files that the agent keeps
 // in a folder of its own, so that a build can be compared with the one before it after the IDE has
 // overwritten its build folder: the kept copy's file name, which copies to remove, and which copy is
 // a build's previous one. Pure functions: the folder is listed and the files copied by the caller.

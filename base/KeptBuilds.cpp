@@ -1,4 +1,4 @@
-#include "analyzer/KeptBuilds.h"
+#include "base/KeptBuilds.h"
 
 #include <algorithm>
 #include <map>
