@@ -64,3 +64,54 @@ std::string ExplorerProgram(std::string_view windowsFolder)
         return {};
     return std::string(windowsFolder).append("\\explorer.exe");
 }
+
+ListSort SortAfterClick(ListSort current, SymbolColumn clicked)
+{
+    if (current.column == clicked)
+        return { clicked, !current.reversed };
+    return { clicked, false };
+}
+
+namespace {
+
+// The byte of an ASCII letter in lower case; every other byte as it is.
+unsigned char Folded(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : static_cast<unsigned char>(c);
+}
+
+// <0, 0 or >0 as a sorts before, with or after b in the column's forward order.
+int CompareRows(const SymbolRow& a, const SymbolRow& b, SymbolColumn column)
+{
+    switch (column) {
+    case SymbolColumn::Name: {
+        const size_t n = std::min(a.name.size(), b.name.size());
+        for (size_t i = 0; i < n; ++i)
+            if (Folded(a.name[i]) != Folded(b.name[i]))
+                return Folded(a.name[i]) < Folded(b.name[i]) ? -1 : 1;
+        return a.name.size() == b.name.size() ? 0 : (a.name.size() < b.name.size() ? -1 : 1);
+    }
+    case SymbolColumn::Type:
+        return a.type.compare(b.type);
+    case SymbolColumn::Size:
+        return a.size == b.size ? 0 : (a.size > b.size ? -1 : 1);
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::vector<size_t> SortedRowOrder(const std::vector<SymbolRow>& rows, ListSort sort)
+{
+    std::vector<size_t> order(rows.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    if (!sort.column)
+        return order;
+    const SymbolColumn column = *sort.column;
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        const int c = CompareRows(rows[a], rows[b], column);
+        return sort.reversed ? c > 0 : c < 0;
+    });
+    return order;
+}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,3 +44,21 @@ std::string ExplorerSelectParameters(std::string_view path);
 // The explorer's full path in the Windows folder, so that no explorer.exe in the current folder
 // is ever the one started; "" when the Windows folder is unknown.
 std::string ExplorerProgram(std::string_view windowsFolder);
+
+// The list's columns, in their order.
+enum class SymbolColumn { Name, Type, Size };
+
+// How the list is sorted: by a column (nullopt: avr-nm's own order), forwards or reversed.
+struct ListSort {
+    std::optional<SymbolColumn> column;
+    bool reversed = false;
+    bool operator==(const ListSort&) const = default;
+};
+// The sort after a click on a column's header: that column forwards, or the same column reversed
+// when it was already sorted by it (a third click sorts it forwards again).
+ListSort SortAfterClick(ListSort current, SymbolColumn clicked);
+
+// The rows' indices in the order the list shows them: names alphabetically ignoring case, types
+// alphabetically (the letters' own order: 'T' and 't' stay apart), sizes largest first; reversed
+// turns that order round. Rows that compare equal keep avr-nm's order either way.
+std::vector<size_t> SortedRowOrder(const std::vector<SymbolRow>& rows, ListSort sort);

@@ -134,3 +134,27 @@ std::optional<std::string> PreviousKeptBuild(const std::vector<KeptFile>& kept, 
             previous = p.file->name;
     return previous;
 }
+
+std::string HexFileNameOfElf(std::string_view elfPath)
+{
+    const size_t slash = elfPath.rfind('\\');
+    const std::string_view name = slash == std::string_view::npos ? elfPath : elfPath.substr(slash + 1);
+    return std::string(name.substr(0, name.size() >= 4 ? name.size() - 4 : 0)) + ".hex";
+}
+
+std::optional<std::string> PreviousOfAnalysedBuild(const std::vector<KeptFile>& kept, std::string_view sketchKey,
+                                                   uint64_t analysedWriteTime,
+                                                   const std::function<bool(const KeptFile&)>& sameBytes)
+{
+    std::vector<Parsed> ofSketch;
+    for (const Parsed& p : ParsedKept(kept))
+        if (p.name.sketch == sketchKey)
+            ofSketch.push_back(p);
+    for (size_t i = ofSketch.size(); i-- > 0;)
+        if (sameBytes(*ofSketch[i].file))
+            return i > 0 ? std::optional<std::string>(ofSketch[i - 1].file->name) : std::nullopt;
+    for (size_t i = ofSketch.size(); i-- > 0;)
+        if (ofSketch[i].file->writeTime < analysedWriteTime)
+            return ofSketch[i].file->name;
+    return std::nullopt;
+}

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,11 +22,15 @@ constexpr size_t KeptPerSketch = 2;
 constexpr size_t KeptFileLimit = 64;
 constexpr uint64_t KeptByteLimit = uint64_t(64) << 20;
 constexpr size_t KeptSketchCharacters = 48;
+// The largest .elf that is kept: the same cap as the .elf reader's (analyzer/ElfImage.h), so that
+// every kept copy can be read whole.
+constexpr uint64_t KeptElfByteLimit = uint64_t(16) << 20;
 
 // A file found in the folder: its name and size.
 struct KeptFile {
     std::string name;
     uint64_t size = 0;
+    uint64_t writeTime = 0;   // the file's last-write time (file-time units): the build's own time
 };
 
 // What a kept copy's name says: the sketch part ("Blink_ino_hex-1a2b3c4d") and the sequence. nullopt
@@ -51,3 +56,18 @@ std::vector<std::string> KeptBuildsToRemove(const std::vector<KeptFile>& kept);
 // The kept copy that is the previous build of the one kept as currentName: the newest of the same
 // sketch with a lower sequence; nullopt when there is none or currentName is not a kept name.
 std::optional<std::string> PreviousKeptBuild(const std::vector<KeptFile>& kept, std::string_view currentName);
+
+// The .hex file name of the build whose .elf path is given (the .elf less its last 4 characters +
+// ".hex", as the watcher derives the .elf from the .hex), so that the watcher and the analyzer find
+// the same sketch part for one build.
+std::string HexFileNameOfElf(std::string_view elfPath);
+
+// The kept copy that is the previous build of a build analysed where the IDE left it (of the sketch
+// part sketchKey, last written at analysedWriteTime): when one of the sketch's kept copies holds the
+// same bytes (sameBytes is asked of them newest first, and the first that says so is the analysed
+// build's own copy), the copy kept before that one; when none does, the analysed build was not kept
+// (yet), and its previous build is the newest copy of the sketch written before it. nullopt when
+// there is none.
+std::optional<std::string> PreviousOfAnalysedBuild(const std::vector<KeptFile>& kept, std::string_view sketchKey,
+                                                   uint64_t analysedWriteTime,
+                                                   const std::function<bool(const KeptFile&)>& sameBytes);

@@ -82,3 +82,45 @@ TEST(Explorer, StartsFromTheWindowsFolderWithTheQuotedPathSelected)
         EXPECT_EQ(c.program, ExplorerProgram(c.windows));
     }
 }
+
+TEST(ListSort, AClickSortsByItsColumnAndASecondClickOnItReverses)
+{
+    const ListSort none;
+    EXPECT_EQ((ListSort{ SymbolColumn::Size, false }), SortAfterClick(none, SymbolColumn::Size));
+    EXPECT_EQ((ListSort{ SymbolColumn::Size, true }), SortAfterClick({ SymbolColumn::Size, false }, SymbolColumn::Size));
+    EXPECT_EQ((ListSort{ SymbolColumn::Size, false }), SortAfterClick({ SymbolColumn::Size, true }, SymbolColumn::Size));
+    EXPECT_EQ((ListSort{ SymbolColumn::Name, false }), SortAfterClick({ SymbolColumn::Size, true }, SymbolColumn::Name));
+}
+
+TEST(ListSort, NamesIgnoreCaseTypesKeepTheirLettersSizesLargestFirstAndTiesKeepTheReportsOrder)
+{
+    // As avr-nm --size-sort -r lists them: largest first.
+    const std::vector<SymbolRow> rows = {
+        { "setup", "T", 40 },   // 0
+        { "Zebra", "t", 30 },   // 1
+        { "apple", "B", 30 },   // 2
+        { "Apple", "T", 12 },   // 3
+        { "_tail", "b", 12 },   // 4
+        { "zeta", "B", 300 },   // 5 (out of the report's order: sorting by size puts it first)
+    };
+    const struct {
+        const char* what;
+        ListSort sort;
+        std::vector<size_t> order;
+    } cases[] = {
+        { "unsorted", {}, { 0, 1, 2, 3, 4, 5 } },
+        { "unsorted, reversed flag alone", { std::nullopt, true }, { 0, 1, 2, 3, 4, 5 } },
+        // Letters compare in lower case, and '_' (0x5F) comes before them.
+        { "names", { SymbolColumn::Name, false }, { 4, 2, 3, 0, 1, 5 } },
+        { "names reversed", { SymbolColumn::Name, true }, { 5, 1, 0, 2, 3, 4 } },
+        { "types", { SymbolColumn::Type, false }, { 2, 5, 0, 3, 4, 1 } },
+        { "types reversed", { SymbolColumn::Type, true }, { 1, 4, 0, 3, 2, 5 } },
+        { "sizes", { SymbolColumn::Size, false }, { 5, 0, 1, 2, 3, 4 } },
+        { "sizes reversed", { SymbolColumn::Size, true }, { 3, 4, 1, 2, 0, 5 } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.order, SortedRowOrder(rows, c.sort));
+    }
+    EXPECT_TRUE(SortedRowOrder({}, { SymbolColumn::Name, false }).empty());
+}

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "base/KeptBuilds.h"
 
 TEST(KeptBuilds, NamesAreSafeAndTellTheSketchAndTheSequence)
@@ -97,4 +99,42 @@ TEST(KeptBuilds, PreviousBuildIsTheNewestOlderOneOfTheSameSketch)
     EXPECT_EQ(a + "-10.elf", PreviousKeptBuild(kept, a + "-11.elf"));   // not listed yet: still its previous
     EXPECT_EQ(std::nullopt, PreviousKeptBuild(kept, "A.hex"));
     EXPECT_EQ(std::nullopt, PreviousKeptBuild({}, a + "-10.elf"));
+}
+
+TEST(KeptBuilds, TheAnalysedBuildsPreviousIsTheCopyBeforeItsOwnOrTheNewestWrittenBeforeIt)
+{
+    const std::string game = KeptSketchKey("Game.ino.hex");
+    const std::string other = KeptSketchKey("Other.ino.hex");
+    EXPECT_EQ(game, KeptSketchKey(HexFileNameOfElf("C:\\Temp\\build1.tmp\\Game.ino.elf")));
+    EXPECT_EQ("x.hex", HexFileNameOfElf("x.elf"));
+    EXPECT_EQ(".hex", HexFileNameOfElf("C:\\b\\elf"));
+    // Sequences 1, 2 and 4 of Game (written at 10, 20, 40), 3 of Other (at 30).
+    const std::vector<KeptFile> kept = {
+        { game + "-4.elf", 100, 40 }, { game + "-1.elf", 100, 10 }, { other + "-3.elf", 100, 30 },
+        { game + "-2.elf", 100, 20 }, { "notes.txt", 5, 50 },
+    };
+    const struct {
+        const char* what;
+        std::string sketch;
+        uint64_t written;
+        std::vector<std::string> sameBytes;   // the copies that hold the analysed build's bytes
+        std::optional<std::string> previous;
+    } cases[] = {
+        { "its own copy is the newest", game, 40, { game + "-4.elf" }, game + "-2.elf" },
+        { "its own copy is an older one", game, 20, { game + "-2.elf" }, game + "-1.elf" },
+        { "the newest of equal copies is its own", game, 40, { game + "-4.elf", game + "-2.elf" }, game + "-2.elf" },
+        { "its own copy is the first", game, 10, { game + "-1.elf" }, std::nullopt },
+        { "not kept: the newest written before it", game, 35, {}, game + "-2.elf" },
+        { "not kept, newer than all", game, 99, {}, game + "-4.elf" },
+        { "not kept, older than all", game, 5, {}, std::nullopt },
+        { "another sketch's copies never count", other, 99, { game + "-4.elf" }, other + "-3.elf" },
+        { "a sketch without copies", KeptSketchKey("New.ino.hex"), 99, {}, std::nullopt },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto same = [&](const KeptFile& f) {
+            return std::find(c.sameBytes.begin(), c.sameBytes.end(), f.name) != c.sameBytes.end();
+        };
+        EXPECT_EQ(c.previous, PreviousOfAnalysedBuild(kept, c.sketch, c.written, same));
+    }
 }
