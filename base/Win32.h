@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -61,6 +62,16 @@ bool IsFolder(const std::string& path);
 // True when path names a folder that is no link (junction, symbolic link) and no device: nothing
 // leads out of it. A trailing backslash is ignored; with it, a link's path names what it leads to.
 bool IsPlainFolder(std::string path);
+
+// A file's bytes and its last-write time (file-time units).
+struct PlainFile {
+    std::string bytes;
+    uint64_t writeTime = 0;
+};
+// The whole of the file at path when it is a plain file (no link, no folder, no device) of at most
+// byteLimit bytes; nullopt otherwise, or when it cannot be read whole. A link is not followed: the
+// file is opened as the link itself and refused.
+std::optional<PlainFile> ReadPlainFile(const std::string& path, uint64_t byteLimit);
 
 // The value of an environment variable; empty when it is not set.
 std::string EnvironmentText(const wchar_t* name);

@@ -1,5 +1,7 @@
 #include "base/Win32.h"
 
+#include <algorithm>
+
 #include <shellapi.h>
 
 std::wstring Widen(std::string_view utf8)
@@ -115,6 +117,31 @@ bool IsPlainFolder(std::string path)
     const std::optional<DWORD> attributes = AttributesOf(path);
     return attributes && (*attributes & FILE_ATTRIBUTE_DIRECTORY) &&
            !(*attributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE));
+}
+
+std::optional<PlainFile> ReadPlainFile(const std::string& path, uint64_t byteLimit)
+{
+    UniqueHandle file(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file || GetFileType(file.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.get(), &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)))
+        return std::nullopt;
+    const uint64_t size = (uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    if (size > byteLimit)
+        return std::nullopt;
+    PlainFile read;
+    read.writeTime = (uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime;
+    read.bytes.resize(size_t(size));
+    size_t got = 0;
+    while (got < read.bytes.size()) {
+        DWORD n = 0;
+        if (!ReadFile(file.get(), read.bytes.data() + got, DWORD(std::min<size_t>(read.bytes.size() - got, 1 << 20)), &n,
+                      nullptr) || n == 0)
+            return std::nullopt;
+        got += n;
+    }
+    return read;
 }
 
 std::string EnvironmentText(const wchar_t* name)

@@ -12,6 +12,7 @@
 #include "base/Text.h"
 #include "base/Win32.h"
 #include "watcher/FolderWatch.h"
+#include "watcher/KeptCopies.h"
 
 namespace {
 
@@ -186,6 +187,7 @@ uint64_t PollBuilds(HWND mainWindow, uint64_t pollInstant, const PollScope& scop
             CopyIntoHomeDir(e.hexPath);
         WriteLastElfPath(e.elfPath);
         StartSimulator(e.elfPath);
+        KeepBuildCopy(e.elfPath);
     }
 
     // The status control belongs to the user-interface thread, which may be busy for a while (an
