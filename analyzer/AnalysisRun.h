@@ -37,3 +37,8 @@ std::wstring InterpreterEnvironment(const std::string& toolFolder);
 // form) leaves that tool's report as it stands. A WM_QUIT that comes meanwhile (Exit) ends the tools
 // at once and is put back in the queue; the rest of the run is not made. Nothing is reported.
 AnalysisResult AnalyzeBuild(const std::string& elfPath, DWORD runLimit = AnalysisTimeLimit);
+
+// The analysis of a kept copy of a build (base/KeptFolder.h), which runs once: the reports a run on
+// it left beside it, when both are there (plain files, the symbol report not empty), else a run on
+// it now, whose reports stay beside it for the next time.
+AnalysisResult AnalyzeKeptBuild(const std::string& keptElfPath, DWORD runLimit = AnalysisTimeLimit);

@@ -221,3 +221,12 @@ AnalysisResult AnalyzeBuild(const std::string& elfPath, DWORD runLimit)
     }
     return ParsedAnalysis(elfPath, reports[0], reports[1]);
 }
+
+AnalysisResult AnalyzeKeptBuild(const std::string& keptElfPath, DWORD runLimit)
+{
+    const std::optional<PlainFile> size = ReadPlainFile(keptElfPath + ".size", ReportByteLimit);
+    const std::optional<PlainFile> map = ReadPlainFile(keptElfPath + ".map", ReportByteLimit);
+    if (size && map && !map->bytes.empty())
+        return ParsedAnalysis(keptElfPath, size->bytes, map->bytes);
+    return AnalyzeBuild(keptElfPath, runLimit);
+}

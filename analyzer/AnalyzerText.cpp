@@ -27,6 +27,11 @@ std::string AnalyzerCaption(std::string_view elfPath)
     return std::string("[kevra+ ") + VersionText + "] Memory Analyzer: " + BuildName(elfPath) + ".hex";
 }
 
+std::string BudgetCaption(std::string_view elfPath)
+{
+    return std::string("[kevra+ ") + VersionText + "] Budget and changes: " + BuildName(elfPath) + ".hex";
+}
+
 std::string CsvFileName(std::string_view elfPath)
 {
     return BuildName(elfPath) + ".csv";

@@ -24,6 +24,9 @@ std::string BuildName(std::string_view elfPath);
 // "[kevra+ v0.3] Memory Analyzer: " + the build's name + ".hex".
 std::string AnalyzerCaption(std::string_view elfPath);
 
+// "[kevra+ v0.3] Budget and changes: " + the build's name + ".hex".
+std::string BudgetCaption(std::string_view elfPath);
+
 // The save dialog's initial file name: the build's name + ".csv".
 std::string CsvFileName(std::string_view elfPath);
 

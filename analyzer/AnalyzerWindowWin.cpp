@@ -1,11 +1,16 @@
 #include "analyzer/AnalyzerWindow.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "analyzer/AnalyzerText.h"
+#include "analyzer/BudgetWindow.h"
 #include "analyzer/CsvExport.h"
 #include "base/Text.h"
 #include "ui/Window.h"
@@ -18,6 +23,10 @@ constexpr int IdFlashLine = 1001;
 constexpr int IdExportCsv = 1002;
 constexpr int IdSramLine = 1003;
 constexpr int IdCloseAnalyzer = IDOK;
+// Commands of the list's context menu and keys: the "Budget and changes" window, and the copy of the
+// selected row.
+constexpr int IdBudgetAndChanges = 1004;
+constexpr int IdCopyRow = 1005;
 
 constexpr ControlRow AnalyzerControls[] = {
     // id             class            text              x    y   cx   cy  style
@@ -65,16 +74,29 @@ void SetUpList(HWND list)
         SetColumnWidth(list, i, Columns[i].width);
 }
 
-void FillWindow(HWND window, const AnalysisResult& rows)
+// What the window keeps while it is open: the run's result and the order the list shows it in.
+struct AnalyzerState {
+    AnalysisResult result;
+    ListSort sort;
+    std::vector<size_t> order;   // the list's row i is result.rows[order[i]]
+    bool budgetOpen = false;
+};
+
+AnalyzerState& StateOf(HWND window)
 {
-    SetDlgItemTextW(window, IdSramLine, Widen(SramSummaryText(rows.sram)).c_str());
-    HWND list = GetDlgItem(window, IdSymbolList);
+    return *reinterpret_cast<AnalyzerState*>(GetWindowLongPtrW(window, DWLP_USER));
+}
+
+// Fills the list with the rows in the state's order.
+void FillRows(HWND list, const AnalyzerState& state)
+{
+    const AnalysisResult& rows = state.result;
     const size_t listed = std::min(rows.rows.size(), ListRowLimit);
     // Room for every row at once, and no redrawing per row: a list of many rows fills in seconds.
     SendMessageA(list, LVM_SETITEMCOUNT, WPARAM(listed), 0);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     for (size_t i = 0; i < listed; ++i) {
-        const SymbolRow& row = rows.rows[i];
+        const SymbolRow& row = rows.rows[state.order[i]];
         const std::string cells[] = { row.name, row.type, DecimalText(row.size) };
         for (int sub = 0; sub < int(std::size(cells)); ++sub) {
             const std::string shown = ListCellText(cells[sub]);
@@ -92,7 +114,109 @@ void FillWindow(HWND window, const AnalysisResult& rows)
         }
     }
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
-    SetDlgItemTextW(window, IdFlashLine, Widen(FlashSummaryText(rows.rows)).c_str());
+}
+
+void FillWindow(HWND window, const AnalyzerState& state)
+{
+    SetDlgItemTextW(window, IdSramLine, Widen(SramSummaryText(state.result.sram)).c_str());
+    FillRows(GetDlgItem(window, IdSymbolList), state);
+    SetDlgItemTextW(window, IdFlashLine, Widen(FlashSummaryText(state.result.rows)).c_str());
+}
+
+// Sorts the list by the clicked column, keeping the selected symbol selected.
+void SortByColumn(HWND window, int column)
+{
+    if (column < 0 || column > 2)
+        return;
+    AnalyzerState& state = StateOf(window);
+    HWND list = GetDlgItem(window, IdSymbolList);
+    const int selected = int(SendMessageA(list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED));
+    const std::optional<size_t> symbol =
+        selected >= 0 && size_t(selected) < state.order.size() ? std::optional<size_t>(state.order[selected]) : std::nullopt;
+    state.sort = SortAfterClick(state.sort, SymbolColumn(column));
+    state.order = SortedRowOrder(state.result.rows, state.sort);
+    SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
+    FillRows(list, state);
+    if (!symbol)
+        return;
+    const auto at = std::find(state.order.begin(), state.order.end(), *symbol);
+    const int row = int(at - state.order.begin());
+    if (at == state.order.end() || size_t(row) >= ListRowLimit)
+        return;
+    LVITEMA item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendMessageA(list, LVM_SETITEMSTATE, WPARAM(row), reinterpret_cast<LPARAM>(&item));
+    SendMessageA(list, LVM_ENSUREVISIBLE, WPARAM(row), FALSE);
+}
+
+// The symbol of the list's selected row; null when none is selected.
+const SymbolRow* SelectedSymbol(HWND window)
+{
+    const AnalyzerState& state = StateOf(window);
+    const int selected = int(SendMessageA(GetDlgItem(window, IdSymbolList), LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED));
+    return selected >= 0 && size_t(selected) < state.order.size() ? &state.result.rows[state.order[selected]] : nullptr;
+}
+
+// Puts the selected row on the clipboard as the CSV writes it: name;type;size.
+void CopySelectedRow(HWND window)
+{
+    const SymbolRow* row = SelectedSymbol(window);
+    if (!row)
+        return;
+    const std::string line = SymbolCsvLine(*row);
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, line.size() + 1);
+    if (!memory)
+        return;
+    if (void* bytes = GlobalLock(memory)) {
+        std::memcpy(bytes, line.c_str(), line.size() + 1);
+        GlobalUnlock(memory);
+    }
+    if (OpenClipboard(window)) {
+        EmptyClipboard();
+        // The report's own bytes, which are in the ANSI code page as the tools wrote them.
+        if (SetClipboardData(CF_TEXT, memory))
+            memory = nullptr;
+        CloseClipboard();
+    }
+    if (memory)
+        GlobalFree(memory);
+}
+
+// The list's context menu at a screen point; from the keyboard (point -1, -1) at the selected row,
+// or at the list's corner when none is selected.
+void ShowListMenu(HWND window, LPARAM point)
+{
+    HWND list = GetDlgItem(window, IdSymbolList);
+    POINT at{ GET_X_LPARAM(point), GET_Y_LPARAM(point) };
+    if (point == LPARAM(-1)) {
+        const int selected = int(SendMessageA(list, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED));
+        RECT row{};
+        row.left = LVIR_LABEL;
+        if (selected >= 0 && SendMessageA(list, LVM_GETITEMRECT, WPARAM(selected), reinterpret_cast<LPARAM>(&row)))
+            at = { row.left + 8, row.bottom };
+        else
+            at = { 8, 8 };
+        ClientToScreen(list, &at);
+    }
+    HMENU menu = CreatePopupMenu();
+    if (!menu)
+        return;
+    AppendMenuW(menu, MF_STRING | (SelectedSymbol(window) ? 0 : MF_GRAYED), IdCopyRow, L"Copy\tCtrl+C");
+    AppendMenuW(menu, MF_STRING, IdBudgetAndChanges, L"Budget and changes...\tCtrl+B");
+    TrackPopupMenu(menu, TPM_LEFTALIGN | TPM_TOPALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, window, nullptr);
+    DestroyMenu(menu);
+}
+
+// The list's keys: Ctrl+C copies the selected row, Ctrl+B opens "Budget and changes".
+void ListKey(HWND window, WORD key)
+{
+    if (GetKeyState(VK_CONTROL) >= 0 || GetKeyState(VK_MENU) < 0)
+        return;
+    if (key == 'C')
+        CopySelectedRow(window);
+    else if (key == 'B')
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(IdBudgetAndChanges, 0), 0);
 }
 
 }  // namespace
@@ -101,9 +225,28 @@ INT_PTR CALLBACK AnalyzerWindowProc(HWND window, UINT message, WPARAM wParam, LP
 {
     switch (message) {
     case WM_INITDIALOG:
-        // The window's own result, kept on it for the export.
+        // The window's own result, kept on it for the export, the sorting and the copy.
         SetWindowLongPtrW(window, DWLP_USER, lParam);
-        FillWindow(window, *reinterpret_cast<const AnalysisResult*>(lParam));
+        FillWindow(window, *reinterpret_cast<const AnalyzerState*>(lParam));
+        return TRUE;
+    case WM_NOTIFY: {
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header->idFrom != IdSymbolList)
+            break;
+        if (header->code == LVN_COLUMNCLICK) {
+            SortByColumn(window, reinterpret_cast<const NMLISTVIEW*>(lParam)->iSubItem);
+            return TRUE;
+        }
+        if (header->code == LVN_KEYDOWN) {
+            ListKey(window, reinterpret_cast<const NMLVKEYDOWN*>(lParam)->wVKey);
+            return TRUE;
+        }
+        break;
+    }
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) != GetDlgItem(window, IdSymbolList))
+            break;
+        ShowListMenu(window, lParam);
         return TRUE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
@@ -111,8 +254,22 @@ INT_PTR CALLBACK AnalyzerWindowProc(HWND window, UINT message, WPARAM wParam, LP
             EndModal(window, 0);
             return TRUE;
         case IdExportCsv: {
-            const auto& rows = *reinterpret_cast<const AnalysisResult*>(GetWindowLongPtrW(window, DWLP_USER));
+            const AnalysisResult& rows = StateOf(window).result;
             ExportSymbolsCsv(window, rows.elfPath, rows.rows);
+            return TRUE;
+        }
+        case IdCopyRow:
+            CopySelectedRow(window);
+            return TRUE;
+        case IdBudgetAndChanges: {
+            // One at a time: the window is modal, but a command may come while its figures are read.
+            AnalyzerState& state = StateOf(window);
+            if (state.budgetOpen)
+                return TRUE;
+            state.budgetOpen = true;
+            ShowBudgetWindow(window, state.result);
+            if (IsWindow(window))
+                StateOf(window).budgetOpen = false;
             return TRUE;
         }
         }
@@ -123,14 +280,17 @@ INT_PTR CALLBACK AnalyzerWindowProc(HWND window, UINT message, WPARAM wParam, LP
 
 void ShowAnalyzerWindow(AnalysisResult rows)
 {
+    AnalyzerState state;
+    state.result = std::move(rows);
+    state.order = SortedRowOrder(state.result.rows, state.sort);
     WindowDesc desc;
-    desc.caption = AnalyzerCaption(rows.elfPath);
+    desc.caption = AnalyzerCaption(state.result.elfPath);
     desc.style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     desc.width = 512;
     desc.height = 502;
     desc.fontFace = "MS Sans Serif";
     desc.fontPoints = 8;
-    HWND window = CreateRuntimeDialog(desc, AnalyzerControls, AnalyzerWindowProc, reinterpret_cast<LPARAM>(&rows));
+    HWND window = CreateRuntimeDialog(desc, AnalyzerControls, AnalyzerWindowProc, reinterpret_cast<LPARAM>(&state));
     if (!window)
         return;
     SetUpList(GetDlgItem(window, IdSymbolList));

@@ -23,6 +23,9 @@ TEST(AnalyzerCaption, NamesTheBuildWithoutItsCppElfEnding)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.elfPath);
         EXPECT_EQ(c.caption, AnalyzerCaption(c.elfPath));
+        const std::string_view analyzerStart = "[kevra+ v0.3] Memory Analyzer: ";
+        EXPECT_EQ("[kevra+ v0.3] Budget and changes: " + std::string(c.caption).substr(analyzerStart.size()),
+                  BudgetCaption(c.elfPath));
         EXPECT_EQ(c.csvName, CsvFileName(c.elfPath));
     }
 }

@@ -221,3 +221,105 @@ std::string Grouped(long value)
         out += (i && (digits.size() - i) % 3 == 0 ? "," : "") + std::string(1, digits[i]);
     return out;
 }
+
+bool ClickListHeader(HWND list, int column)
+{
+    UniqueHandle process = OpenWindowProcess(list);
+    HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
+    if (!process || !header)
+        return false;
+    RemoteMemory memory(process.get(), sizeof(RECT));
+    if (!memory.get() || !SendMessageW(header, HDM_GETITEMRECT, WPARAM(column), reinterpret_cast<LPARAM>(memory.get())))
+        return false;
+    RECT item{};
+    if (!ReadProcessMemory(process.get(), memory.get(), &item, sizeof item, nullptr))
+        return false;
+    POINT at{ (item.left + item.right) / 2, (item.top + item.bottom) / 2 };
+    MapWindowPoints(header, nullptr, &at, 1);
+    SetForegroundWindow(GetAncestor(list, GA_ROOT));
+    if (!SetCursorPos(at.x, at.y))
+        return false;
+    INPUT clicks[2]{};
+    clicks[0].type = clicks[1].type = INPUT_MOUSE;
+    clicks[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    clicks[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    return SendInput(2, clicks, sizeof(INPUT)) == 2;
+}
+
+bool SelectListRow(HWND list, int row)
+{
+    UniqueHandle process = OpenWindowProcess(list);
+    if (!process)
+        return false;
+    RemoteMemory memory(process.get(), sizeof(LVITEMW));
+    LVITEMW item{};
+    item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    item.state = LVIS_SELECTED | LVIS_FOCUSED;
+    if (!memory.get() || !WriteProcessMemory(process.get(), memory.get(), &item, sizeof item, nullptr))
+        return false;
+    return SendMessageW(list, LVM_SETITEMSTATE, WPARAM(row), reinterpret_cast<LPARAM>(memory.get())) != FALSE;
+}
+
+std::string ClipboardText()
+{
+    std::string text;
+    if (!OpenClipboard(nullptr))
+        return text;
+    if (HANDLE data = GetClipboardData(CF_TEXT))
+        if (const char* bytes = static_cast<const char*>(GlobalLock(data))) {
+            text.assign(bytes, strnlen(bytes, GlobalSize(data)));
+            GlobalUnlock(data);
+        }
+    CloseClipboard();
+    return text;
+}
+
+void EmptyTheClipboard()
+{
+    if (OpenClipboard(nullptr)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
+}
+
+void PressKeys(std::initializer_list<WORD> chord)
+{
+    std::vector<INPUT> inputs;
+    for (WORD key : chord) {
+        INPUT down{};
+        down.type = INPUT_KEYBOARD;
+        down.ki.wVk = key;
+        inputs.push_back(down);
+    }
+    for (auto key = chord.end(); key != chord.begin();) {
+        INPUT up{};
+        up.type = INPUT_KEYBOARD;
+        up.ki.wVk = *--key;
+        up.ki.dwFlags = KEYEVENTF_KEYUP;
+        inputs.push_back(up);
+    }
+    SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+bool RightClickListRow(HWND list, int row)
+{
+    UniqueHandle process = OpenWindowProcess(list);
+    if (!process)
+        return false;
+    RemoteMemory memory(process.get(), sizeof(RECT));
+    RECT rect{};
+    rect.left = LVIR_LABEL;
+    if (!memory.get() || !WriteProcessMemory(process.get(), memory.get(), &rect, sizeof rect, nullptr) ||
+        !SendMessageW(list, LVM_GETITEMRECT, WPARAM(row), reinterpret_cast<LPARAM>(memory.get())) ||
+        !ReadProcessMemory(process.get(), memory.get(), &rect, sizeof rect, nullptr))
+        return false;
+    POINT at{ rect.left + 10, (rect.top + rect.bottom) / 2 };
+    MapWindowPoints(list, nullptr, &at, 1);
+    if (!SetCursorPos(at.x, at.y))
+        return false;
+    INPUT clicks[2]{};
+    clicks[0].type = clicks[1].type = INPUT_MOUSE;
+    clicks[0].mi.dwFlags = MOUSEEVENTF_RIGHTDOWN;
+    clicks[1].mi.dwFlags = MOUSEEVENTF_RIGHTUP;
+    return SendInput(2, clicks, sizeof(INPUT)) == 2;
+}

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -44,3 +45,17 @@ std::vector<DWORD> ChildProcesses(DWORD parentId, const wchar_t* exeName);
 void EndProcesses(const std::vector<DWORD>& ids);
 // The command line of a process, read from its memory; "" when it cannot be read.
 std::string ProcessCommandLine(DWORD processId);
+
+// A real click (SendInput) in the middle of a report list view's column header, its window brought
+// to the foreground first. False when the header or its place could not be found.
+bool ClickListHeader(HWND list, int column);
+// A real right click (SendInput) on a row of a list view, in its label.
+bool RightClickListRow(HWND list, int row);
+// Selects and focuses one row of a list view (LVM_SETITEMSTATE with memory in the list's process).
+bool SelectListRow(HWND list, int row);
+// The text the clipboard holds (CF_TEXT); "" when it holds none. EmptyTheClipboard makes it hold none.
+std::string ClipboardText();
+void EmptyTheClipboard();
+// Key presses as a user makes them (SendInput): each chord is pressed in order and released in
+// reverse, e.g. { VK_CONTROL, 'C' }.
+void PressKeys(std::initializer_list<WORD> chord);
