@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "analyzer/ToolFolders.h"
+#include "base/Text.h"
 #include "base/Win32.h"
 #include "ui/Window.h"
 
@@ -78,27 +79,6 @@ std::optional<std::string> ToolElfName(const std::string& elfPath)
     return shortPath.empty() ? std::nullopt : usable(shortPath.substr(shortPath.rfind('\\') + 1));
 }
 
-// A report as it stands when opened, at most ReportByteLimit bytes of it; "" when it is missing.
-// Read only: a missing report is not created, and a reader that allows no writing still lets us in.
-std::string ReadReport(const std::string& path)
-{
-    UniqueHandle file(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size{};
-    if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart <= 0)
-        return {};
-    std::string bytes(size_t(std::min<uint64_t>(uint64_t(size.QuadPart), ReportByteLimit)), '\0');
-    size_t got = 0;
-    while (got < bytes.size()) {
-        DWORD n = 0;
-        if (!ReadFile(file.get(), bytes.data() + got, DWORD(std::min<size_t>(bytes.size() - got, 1 << 20)), &n, nullptr) ||
-            n == 0)
-            break;
-        got += n;
-    }
-    bytes.resize(got);
-    return bytes;
-}
 
 }  // namespace
 
@@ -182,8 +162,7 @@ AnalysisResult AnalyzeBuild(const std::string& elfPath, DWORD runLimit)
 {
     const ULONGLONG deadline = GetTickCount64() + runLimit;
     const std::string interpreter = EnvironmentText(L"COMSPEC");
-    const size_t slash = elfPath.rfind('\\');
-    const std::string buildFolder = slash == std::string::npos ? std::string() : elfPath.substr(0, slash + 1);
+    const std::string buildFolder = ParentFolder(elfPath);
     const std::optional<std::string> toolElf = ToolElfName(elfPath);
     // Without an interpreter nothing runs, and the reports are read as they stand.
     const bool canRun = InterpreterCommandLine(interpreter, "").has_value() && !buildFolder.empty();
@@ -207,8 +186,7 @@ AnalysisResult AnalyzeBuild(const std::string& elfPath, DWORD runLimit)
             // folder that the interpreter would run in the tool's place: no run, and no earlier
             // report shown as if it were this build's.
             // The tool's own folder holds the checked .exe first.
-            const bool toolsFolder = CompareStringOrdinal(Widen(run.folder + "\\").c_str(), -1,
-                                                          Widen(buildFolder).c_str(), -1, TRUE) == CSTR_EQUAL;
+            const bool toolsFolder = SameIgnoringCase(WithOneTrailingBackslash(run.folder), buildFolder);
             if (run.folder.empty() || !run.parameters || (!toolsFolder && FolderHoldsCommand(buildFolder, run.tool)))
                 continue;
             if (GetTickCount64() >= deadline)
@@ -217,7 +195,7 @@ AnalysisResult AnalyzeBuild(const std::string& elfPath, DWORD runLimit)
                            deadline) == RunEnd::Quit)
                 return ParsedAnalysis(elfPath, {}, {});
         }
-        reports[i] = ReadReport(run.reportPath);
+        reports[i] = ReadFileStart(run.reportPath, ReportByteLimit).bytes;
     }
     return ParsedAnalysis(elfPath, reports[0], reports[1]);
 }

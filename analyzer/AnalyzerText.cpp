@@ -63,11 +63,8 @@ std::string ExplorerSelectParameters(std::string_view path)
 
 std::string ExplorerProgram(std::string_view windowsFolder)
 {
-    while (!windowsFolder.empty() && windowsFolder.back() == '\\')
-        windowsFolder.remove_suffix(1);
-    if (windowsFolder.empty())
-        return {};
-    return std::string(windowsFolder).append("\\explorer.exe");
+    const std::string folder = WithoutTrailingBackslashes(windowsFolder);
+    return folder.empty() ? std::string() : folder + "\\explorer.exe";
 }
 
 ListSort SortAfterClick(ListSort current, SymbolColumn clicked)

@@ -166,7 +166,7 @@ std::string WindowsFolder()
 bool WriteCsvFile(const std::string& path, const std::string& bytes)
 {
     const std::wstring target = Widen(path);
-    const DWORD attributes = GetFileAttributesW(target.c_str());
+    const DWORD attributes = AttributesOf(path).value_or(INVALID_FILE_ATTRIBUTES);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
         return false;
     switch (WriteBeside(target, attributes, bytes)) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/IdeFiles.h"
+#include "base/Text.h"
 
 namespace {
 
@@ -78,35 +79,17 @@ SplitVersion SplitName(std::string_view name)
     return split;
 }
 
-bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
-
 // Text that PATH can hold as one entry: ';' would split it and '"' would quote what follows.
 bool FitsPathEntry(std::string_view text)
 {
-    return std::none_of(text.begin(), text.end(), [](char c) { return IsControl(c) || c == ';' || c == '"'; });
-}
-
-bool SameIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+    return std::none_of(text.begin(), text.end(), [](char c) { return IsControlCharacter(c) || c == ';' || c == '"'; });
 }
 
 // Folders on Windows ignore case: one folder written twice is searched once.
 void AppendUnlessListed(std::vector<std::string>& list, std::string folder)
 {
-    if (std::none_of(list.begin(), list.end(), [&](const std::string& f) { return SameIgnoringAsciiCase(f, folder); }))
+    if (std::none_of(list.begin(), list.end(), [&](const std::string& f) { return SameIgnoringCase(f, folder); }))
         list.push_back(std::move(folder));
-}
-
-// folder and name with one backslash between them; a drive root already ends with one.
-std::string Joined(std::string_view folder, std::string_view name)
-{
-    std::string path(folder);
-    if (!path.empty() && path.back() != '\\')
-        path += '\\';
-    path += name;
-    return path;
 }
 
 constexpr std::string_view AvrGccBelowData = "packages\\arduino\\tools\\avr-gcc";
@@ -157,10 +140,9 @@ std::vector<std::string> SearchedPathFolders(std::string_view pathValue)
 {
     std::vector<std::string> folders;
     for (std::string& folder : PathFolders(pathValue)) {
-        const bool letter = !folder.empty() && ((folder[0] >= 'A' && folder[0] <= 'Z') || (folder[0] >= 'a' && folder[0] <= 'z'));
-        const bool onDrive = letter && folder.size() >= 3 && folder[1] == ':' && (folder[2] == '\\' || folder[2] == '/');
+        const bool onDrive = StartsWithDrive(folder);
         const bool onShare = folder.size() >= 3 && folder[0] == '\\' && folder[1] == '\\' && folder[2] != '\\';
-        if (!(onDrive || onShare) || std::any_of(folder.begin(), folder.end(), IsControl))
+        if (!(onDrive || onShare) || std::any_of(folder.begin(), folder.end(), IsControlCharacter))
             continue;
         while (folder.size() > 3 && (folder.back() == '\\' || folder.back() == '/'))
             folder.pop_back();
@@ -180,7 +162,7 @@ std::vector<std::string> PathExtensions(std::string_view pathExtValue)
             part.remove_prefix(1);
         while (!part.empty() && part.back() == ' ')
             part.remove_suffix(1);
-        if (part.empty() || std::any_of(part.begin(), part.end(), [](char c) { return IsControl(c) || c == '\\' || c == '/'; }))
+        if (part.empty() || std::any_of(part.begin(), part.end(), [](char c) { return IsControlCharacter(c) || c == '\\' || c == '/'; }))
             continue;
         std::string extension = part.front() == '.' ? std::string(part) : "." + std::string(part);
         extensions.push_back(std::move(extension));
@@ -192,10 +174,10 @@ std::vector<std::string> PathExtensions(std::string_view pathExtValue)
 
 bool IsExeExtension(std::string_view extension)
 {
-    return SameIgnoringAsciiCase(extension, ".exe");
+    return SameIgnoringCase(extension, ".exe");
 }
 
-std::optional<std::string> UsableFolder(std::string_view text)
+std::optional<std::string> SearchableFolder(std::string_view text)
 {
     if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
         text = text.substr(1, text.size() - 2);
@@ -225,7 +207,7 @@ std::optional<std::string> ProgramFolder(std::string_view command)
     } else {
         // An unquoted program path may hold spaces ("C:\Program Files\..."): it ends with ".exe".
         for (size_t i = 0; i + 4 <= command.size(); ++i)
-            if (SameIgnoringAsciiCase(command.substr(i, 4), ".exe")) {
+            if (SameIgnoringCase(command.substr(i, 4), ".exe")) {
                 program = command.substr(0, i + 4);
                 break;
             }
@@ -233,7 +215,7 @@ std::optional<std::string> ProgramFolder(std::string_view command)
     const size_t slash = program.find_last_of("\\/");
     if (slash == std::string_view::npos)
         return std::nullopt;
-    return UsableFolder(program.substr(0, slash + 1));
+    return SearchableFolder(program.substr(0, slash + 1));
 }
 
 std::vector<std::string> AvrGccFolders(std::string_view localAppData, std::string_view documents,
@@ -245,7 +227,7 @@ std::vector<std::string> AvrGccFolders(std::string_view localAppData, std::strin
     if (!documents.empty())
         dataFolders.push_back(Joined(documents, "ArduinoData"));
     if (cliDataValue)
-        if (std::optional<std::string> folder = UsableFolder(*cliDataValue))
+        if (std::optional<std::string> folder = SearchableFolder(*cliDataValue))
             dataFolders.push_back(std::move(*folder));
     std::vector<std::string> folders;
     for (const std::string& data : dataFolders)
@@ -279,7 +261,7 @@ std::vector<std::string> IdeToolFolders(const std::vector<std::string>& ideFolde
 {
     std::vector<std::string> folders;
     for (const std::string& ide : ideFolders)
-        if (const std::optional<std::string> folder = UsableFolder(ide))
+        if (const std::optional<std::string> folder = SearchableFolder(ide))
             AppendUnlessListed(folders, Joined(*folder, "hardware\\tools\\avr\\bin"));
     return folders;
 }

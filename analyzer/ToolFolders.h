@@ -62,15 +62,15 @@ bool IsExeExtension(std::string_view extension);
 // "C:/...") and that holds no ';', with '/' turned into '\', runs of separators folded and trailing
 // ones removed (a drive root keeps its one). nullopt for anything else: relative and UNC paths, "-",
 // "@...", control characters, a ';' that would split a PATH entry.
-std::optional<std::string> UsableFolder(std::string_view text);
+std::optional<std::string> SearchableFolder(std::string_view text);
 
 // The folder of the program a command starts: the quoted path of "\"C:\A\uninstall.exe\" /S", or an
-// unquoted path up to and including its first ".exe"; nullopt when that is not a UsableFolder.
+// unquoted path up to and including its first ".exe"; nullopt when that is not a SearchableFolder.
 std::optional<std::string> ProgramFolder(std::string_view command);
 
 // The boards manager's avr-gcc folders in search order, without duplicates (compared ignoring ASCII
 // case): localAppData\Arduino15, documents\ArduinoData, then arduino-cli's directories.data (untrusted:
-// taken only as a UsableFolder), each followed by \packages\arduino\tools\avr-gcc. An empty shell
+// taken only as a SearchableFolder), each followed by \packages\arduino\tools\avr-gcc. An empty shell
 // folder and an absent value give no entry.
 std::vector<std::string> AvrGccFolders(std::string_view localAppData, std::string_view documents,
                                        const std::optional<std::string>& cliDataValue);
@@ -86,5 +86,5 @@ struct VersionFolders {
 std::vector<std::string> BoardsManagerToolFolders(const std::vector<VersionFolders>& found);
 
 // Each IDE 1.x folder's hardware\tools\avr\bin in order, without duplicates; folders that are not
-// a UsableFolder are left out.
+// a SearchableFolder are left out.
 std::vector<std::string> IdeToolFolders(const std::vector<std::string>& ideFolders);

@@ -9,25 +9,12 @@
 
 #include "base/Folders.h"
 #include "base/IdeFiles.h"
+#include "base/Text.h"
 #include "base/Win32.h"
 
 namespace {
 
 constexpr const char* ToolNames[] = { "avr-size", "avr-nm" };
-
-std::string Joined(const std::string& folder, std::string_view name)
-{
-    std::string path = folder;
-    if (!path.empty() && path.back() != '\\' && path.back() != '/')
-        path += '\\';
-    path += name;
-    return path;
-}
-
-DWORD Attributes(const std::string& path)
-{
-    return GetFileAttributesW(Widen(path).c_str());
-}
 
 // The IDE's folders are not the user's choice: a junction or symbolic link there could lead
 // anywhere, so only plain folders and files count.
@@ -44,9 +31,9 @@ struct Found {
 std::optional<Found> FirstCommandFile(const std::string& folder, std::string_view name)
 {
     for (const std::string& extension : PathExtensions(EnvironmentText(L"PATHEXT"))) {
-        const DWORD a = Attributes(Joined(folder, std::string(name) + extension));
-        if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) == 0)
-            return Found{ extension, a };
+        const std::optional<DWORD> a = AttributesOf(Joined(folder, std::string(name) + extension));
+        if (a && (*a & FILE_ATTRIBUTE_DIRECTORY) == 0)
+            return Found{ extension, *a };
     }
     return std::nullopt;
 }

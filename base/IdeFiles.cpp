@@ -61,8 +61,7 @@ std::optional<std::string> PreferenceValue(std::string_view preferences, std::st
 
 bool IsLocalFolderText(std::string_view path)
 {
-    const auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
-    if (path.size() < 3 || !isLetter(path[0]) || path[1] != ':' || (path[2] != '\\' && path[2] != '/'))
+    if (!StartsWithDrive(path))
         return false;
     // A second colon would name a stream of a file; wildcards would widen a search to other folders.
     return !HasControlCharacter(path) && path.find_first_of("<>\"|?*:", 2) == std::string_view::npos;

@@ -106,26 +106,14 @@ uint64_t WriteTime(const std::string& path)
 
 std::string ReadIdeFile(const std::string& path)
 {
-    UniqueHandle file(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return {};
-    std::string bytes;
-    char chunk[65536];
-    DWORD got = 0;
-    while (bytes.size() < MaxIdeFileBytes &&
-           ReadFile(file.get(), chunk, DWORD(std::min<size_t>(sizeof chunk, MaxIdeFileBytes - bytes.size())), &got,
-                    nullptr) &&
-           got > 0)
-        bytes.append(chunk, got);
+    FileStart start = ReadFileStart(path, MaxIdeFileBytes);
     // A file that goes on past the cap loses its last, cut line: "build.path=C:\\Builds" cut short
     // would name another folder.
-    char more = 0;
-    if (bytes.size() == MaxIdeFileBytes && ReadFile(file.get(), &more, 1, &got, nullptr) && got == 1) {
-        const size_t lineBreak = bytes.find_last_of("\r\n");
-        bytes.resize(lineBreak == std::string::npos ? 0 : lineBreak + 1);
+    if (start.cut) {
+        const size_t lineBreak = start.bytes.find_last_of("\r\n");
+        start.bytes.resize(lineBreak == std::string::npos ? 0 : lineBreak + 1);
     }
-    return bytes;
+    return std::move(start.bytes);
 }
 
 std::string ArduinoCliYamlPath()

@@ -64,14 +64,15 @@ std::string ReplaceAll(std::string_view text, std::string_view from, std::string
     return out;
 }
 
+bool IsControlCharacter(char c)
+{
+    const unsigned char byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+}
+
 bool HasControlCharacter(std::string_view text)
 {
-    for (char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F)
-            return true;
-    }
-    return false;
+    return std::any_of(text.begin(), text.end(), IsControlCharacter);
 }
 
 int HexDigitValue(char c)
@@ -96,4 +97,19 @@ std::string ParentFolder(std::string_view path)
 {
     const size_t slash = path.rfind('\\');
     return std::string(slash == std::string_view::npos ? std::string_view() : path.substr(0, slash + 1));
+}
+
+bool StartsWithDrive(std::string_view text)
+{
+    const auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+    return text.size() >= 3 && isLetter(text[0]) && text[1] == ':' && (text[2] == '\\' || text[2] == '/');
+}
+
+std::string Joined(std::string_view folder, std::string_view name)
+{
+    std::string path(folder);
+    if (!path.empty() && path.back() != '\\' && path.back() != '/')
+        path += '\\';
+    path += name;
+    return path;
 }

@@ -34,9 +34,18 @@ std::string ParentFolder(std::string_view path);
 // in; an empty from changes nothing.
 std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
 
-// True when the text holds a control character: a byte below 0x20, or 0x7F. In a path a NUL would cut
-// it short at the wide call, and a line break would end a command line or a settings value.
+// True for a control character: a byte below 0x20, or 0x7F.
+bool IsControlCharacter(char c);
+// True when the text holds a control character. In a path a NUL would cut it short at the wide call,
+// and a line break would end a command line or a settings value.
 bool HasControlCharacter(std::string_view text);
+
+// True when text starts with a drive: a letter, ':' and '\' or '/' ("C:\...", "d:/...").
+bool StartsWithDrive(std::string_view text);
+
+// folder and name with one backslash between them: none is added after a folder that ends with
+// '\' or '/' (a drive root already does), and an empty folder gives name alone.
+std::string Joined(std::string_view folder, std::string_view name);
 
 // The value of a hexadecimal digit (0-9, a-f, A-F), or -1 for any other character.
 int HexDigitValue(char c);

@@ -73,6 +73,15 @@ struct PlainFile {
 // file is opened as the link itself and refused.
 std::optional<PlainFile> ReadPlainFile(const std::string& path, uint64_t byteLimit);
 
+// The first limit bytes of a file as it stands when opened, read while others may write or delete
+// it, and whether more bytes followed them; "" when it cannot be opened. Read only: a missing file is
+// not created. Whatever a file holds, no more than limit bytes are read or kept.
+struct FileStart {
+    std::string bytes;
+    bool cut = false;
+};
+FileStart ReadFileStart(const std::string& path, size_t limit);
+
 // The value of an environment variable; empty when it is not set.
 std::string EnvironmentText(const wchar_t* name);
 

@@ -1,8 +1,8 @@
 #include "base/Win32.h"
 
-#include <algorithm>
-
 #include <shellapi.h>
+
+#include <algorithm>
 
 std::wstring Widen(std::string_view utf8)
 {
@@ -142,6 +142,30 @@ std::optional<PlainFile> ReadPlainFile(const std::string& path, uint64_t byteLim
         got += n;
     }
     return read;
+}
+
+FileStart ReadFileStart(const std::string& path, size_t limit)
+{
+    UniqueHandle file(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileStart start;
+    if (!file)
+        return start;
+    // Read in chunks rather than by the size the file gives: it may grow or shrink meanwhile.
+    constexpr size_t Chunk = 1 << 20;
+    DWORD got = 0;
+    while (start.bytes.size() < limit) {
+        const size_t at = start.bytes.size();
+        start.bytes.resize(at + std::min(Chunk, limit - at));
+        if (!ReadFile(file.get(), start.bytes.data() + at, DWORD(start.bytes.size() - at), &got, nullptr) || got == 0) {
+            start.bytes.resize(at);
+            return start;
+        }
+        start.bytes.resize(at + got);
+    }
+    char more = 0;
+    start.cut = ReadFile(file.get(), &more, 1, &got, nullptr) && got == 1;
+    return start;
 }
 
 std::string EnvironmentText(const wchar_t* name)

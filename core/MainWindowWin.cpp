@@ -133,19 +133,35 @@ void Initialise()
 
 INT_PTR OnCommand(int id, int code)
 {
-    if ((id == IdMemoryAnalyzer && code == 0) || id == MenuMemoryAnalyzer)
+    // The controls' other notifications (an edit's changes, a label's clicks) are no commands; the
+    // menu's come with any code.
+    const bool control = id >= IdCopyHex && id <= IdHowTo;
+    if (control && code != BN_CLICKED)
+        return 0;
+    switch (id) {
+    case IdMemoryAnalyzer:
+    case MenuMemoryAnalyzer:
         RunMemoryAnalysis(id);
-    else if ((id == IdRunLastProject && code == 0) || id == MenuRunLastProject)
+        break;
+    case IdRunLastProject:
+    case MenuRunLastProject:
         StartSimulator(ReadLastElfPath());
-    else if ((id == IdHowTo && code == 0) || id == MenuHowTo)
+        break;
+    case IdHowTo:
+    case MenuHowTo:
         ShowHowTo(MainWindow);
-    else if (id == MenuExit)
+        break;
+    case MenuExit:
         DestroyWindow(MainWindow);
-    else if (id == IdCopyHex && code == BN_CLICKED) {
+        break;
+    case IdCopyHex:
         WriteCopyHex(SendDlgItemMessageW(MainWindow, IdCopyHex, BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0);
         SaveSettings();
-    } else if (id == IdChooseFolder && code == BN_CLICKED)
+        break;
+    case IdChooseFolder:
         ChooseTargetFolder();
+        break;
+    }
     return 0;
 }
 

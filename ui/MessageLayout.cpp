@@ -27,7 +27,7 @@ std::string KeptFace(std::string_view face)
     return kept;
 }
 
-std::string Joined(std::initializer_list<const std::string*> captions)
+std::string CaptionList(std::initializer_list<const std::string*> captions)
 {
     std::string list;
     for (const std::string* c : captions)
@@ -79,12 +79,12 @@ std::string MessageButtonList(uint32_t style, std::string_view buttons)
 {
     // Same rule of the last match: the low three bits 1 to 6 give their set, and 7 gives the set of 6.
     std::string list(buttons);
-    if ((style & 4) == 4) list = Joined({&CaptionYes, &CaptionNo});
-    if ((style & 2) == 2) list = Joined({&CaptionAbort, &CaptionRetry, &CaptionIgnore});
-    if ((style & 1) == 1) list = Joined({&CaptionOk, &CaptionCancel});
-    if ((style & 3) == 3) list = Joined({&CaptionYes, &CaptionNo, &CaptionCancel});
-    if ((style & 5) == 5) list = Joined({&CaptionRetry, &CaptionCancel});
-    if ((style & 6) == 6) list = Joined({&CaptionCancel, &CaptionRetry, &CaptionContinue});
+    if ((style & 4) == 4) list = CaptionList({&CaptionYes, &CaptionNo});
+    if ((style & 2) == 2) list = CaptionList({&CaptionAbort, &CaptionRetry, &CaptionIgnore});
+    if ((style & 1) == 1) list = CaptionList({&CaptionOk, &CaptionCancel});
+    if ((style & 3) == 3) list = CaptionList({&CaptionYes, &CaptionNo, &CaptionCancel});
+    if ((style & 5) == 5) list = CaptionList({&CaptionRetry, &CaptionCancel});
+    if ((style & 6) == 6) list = CaptionList({&CaptionCancel, &CaptionRetry, &CaptionContinue});
     if (list.empty())
         list = CaptionOk;
     return list;

@@ -130,11 +130,8 @@ namespace {
 // The folder's own name as the file system keeps it (its long name), "" when it is not there.
 std::string LongNameOf(const std::string& folder)
 {
-    std::string path = folder;
-    while (!path.empty() && path.back() == '\\')
-        path.pop_back();
     WIN32_FIND_DATAW found;
-    UniqueFind search(FindFirstFileW(Widen(path).c_str(), &found));
+    UniqueFind search(FindFirstFileW(Widen(WithoutTrailingBackslashes(folder)).c_str(), &found));
     return search ? NarrowExactly(found.cFileName).value_or("") : std::string();
 }
 

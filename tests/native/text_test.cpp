@@ -135,3 +135,37 @@ TEST(ControlCharacters, AreTheBytesBelowSpaceAndDelete)
     }
     EXPECT_FALSE(HasControlCharacter(""));
 }
+
+TEST(PathPieces, JoinedParentFolderDriveAndCaseFoldedCompare)
+{
+    const struct { const char* folder; const char* name; const char* joined; } joins[] = {
+        { "C:\\Games", "Blink.hex", "C:\\Games\\Blink.hex" },
+        { "C:\\", "Blink.hex", "C:\\Blink.hex" },           // a drive root already ends with one
+        { "C:/Games/", "bin", "C:/Games/bin" },
+        { "", "bin", "bin" },
+    };
+    for (const auto& c : joins)
+        EXPECT_EQ(c.joined, Joined(c.folder, c.name)) << c.folder;
+
+    const struct { const char* path; const char* parent; } parents[] = {
+        { "C:\\Temp\\build1.tmp\\Blink.cpp.elf", "C:\\Temp\\build1.tmp\\" },
+        { "C:\\Temp\\build1.tmp\\", "C:\\Temp\\build1.tmp\\" },
+        { "Blink.cpp.elf", "" },
+        { "", "" },
+    };
+    for (const auto& c : parents)
+        EXPECT_EQ(c.parent, ParentFolder(c.path)) << c.path;
+
+    const struct { const char* text; bool drive; } drives[] = {
+        { "C:\\", true }, { "z:/x", true }, { "C:", false }, { "C:x", false }, { "1:\\", false },
+        { "\\\\host\\share", false }, { "", false }, { "\xC3\x84:\\", false },
+    };
+    for (const auto& c : drives)
+        EXPECT_EQ(c.drive, StartsWithDrive(c.text)) << c.text;
+
+    EXPECT_TRUE(SameIgnoringCase("C:\\Temp\\BUILD1.tmp", "c:\\temp\\build1.TMP"));
+    EXPECT_FALSE(SameIgnoringCase("C:\\Temp", "C:\\Temp\\"));
+    // Only ASCII letters fold: bytes of other scripts are compared as they are.
+    EXPECT_FALSE(SameIgnoringCase("\xD0\xA2", "\xD1\x82"));   // Т and т
+    EXPECT_TRUE(SameIgnoringCase("", ""));
+}

@@ -90,7 +90,7 @@ TEST(ToolFolders, OnlyAbsoluteDriveFoldersFromTheIdeAreUsable)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        EXPECT_EQ(c.folder, UsableFolder(c.text));
+        EXPECT_EQ(c.folder, SearchableFolder(c.text));
     }
 }
 
