@@ -381,6 +381,23 @@ TEST_F(BudgetRoad, HeaderClicksSortTheAnalyzersListAndTheSelectedRowIsCopied)
         EXPECT_TRUE(IsWindowVisible(analyzer));
     }
 
+    // The keyboard's right click, Shift+F10 and the menu key, opens the same menu at the selected row.
+    for (const bool shiftF10 : { true, false }) {
+        SCOPED_TRACE(shiftF10 ? "Shift+F10" : "the menu key");
+        ASSERT_TRUE(SelectListRow(list, 2));
+        EmptyTheClipboard();
+        if (shiftF10)
+            PressKeys({ VK_SHIFT, VK_F10 });
+        else
+            PressKeys({ VK_APPS });
+        ASSERT_TRUE(WaitFor([] { HWND menu = FindWindowW(L"#32768", nullptr); return menu && IsWindowVisible(menu); }, 5000));
+        PressKeys({ VK_DOWN });
+        Sleep(200);
+        PressKeys({ VK_RETURN });
+        const std::string line = rows[2][0] + ";" + rows[2][1] + ";" + rows[2][2];
+        EXPECT_TRUE(WaitFor([&] { return ClipboardText() == line; }, 5000)) << ClipboardText();
+    }
+
     // Ctrl+B opens "Budget and changes"; its Close gives the analyzer back.
     PressKeys({ VK_CONTROL, 'B' });
     HWND budget = OpenWindow("[kevra+ v0.3] Budget and changes: Game.hex", 10000);
