@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots under Xvfb into docs/: the main window with two builds listed, the
-# how-to text of a first run, and the analyzer window on the end-to-end fixture's real avr-nm and
-# avr-size output.
+# how-to text of a first run, the analyzer window on the end-to-end fixture's real avr-nm and
+# avr-size output, and the real agent's "Budget and changes" window on two real Arduino builds of one
+# sketch (tests/fixtures), the first kept as the previous build.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -10,7 +11,7 @@ if [ -z "${DISPLAY:-}" ]; then
     exec scripts/with-display.sh "$0" "$@"
 fi
 cmake --preset windows -B "$build" >/dev/null
-cmake --build "$build" --target agent_demo analyzer_demo >/dev/null
+cmake --build "$build" --target agent_demo analyzer_demo budget_demo >/dev/null
 export WINEPREFIX=${WINEPREFIX:-$root/build/wineprefix}
 # Xvfb has no window manager to draw frames: let Wine draw the agent's captions itself (a prefix
 # made by run-wine.sh already says so for every program).
@@ -25,4 +26,9 @@ scripts/screenshot-window.sh "kevra+ howto/about" docs/howto-dialog.png "$demo" 
 agent_gone
 scripts/screenshot-window.sh "[kevra+ v0.3] Memory Analyzer: RoadFixture.hex" docs/analyzer-window.png \
     "$build/tests/wine/e2e/analyzer_demo.exe" 8
+agent_gone
+# The agent runs the Debian AVR tools through their shims, found on WINEPATH.
+shims=$(cd "$build/tests/wine/tools/avr-shims" && pwd)
+WINEPATH="Z:${shims//\//\\}" scripts/screenshot-window.sh "[kevra+ v0.3] Budget and changes: Game.hex" \
+    docs/budget-window.png "$build/tests/wine/e2e/budget_demo.exe" 8
 agent_gone

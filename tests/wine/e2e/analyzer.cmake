@@ -42,3 +42,10 @@ add_dependencies(e2e_budget kevra_avr_shims kevra_real_builds)
 target_compile_definitions(e2e_budget PRIVATE KEVRA_REAL_BUILDS="${KEVRA_REAL_BUILDS}")
 set_tests_properties(e2e_budget PROPERTIES ENVIRONMENT "WINEPATH=${shims}")
 set_tests_properties(e2e_budget PROPERTIES RESOURCE_LOCK "kevra-agent;ide-settings")
+
+# Not a test: the real agent's "Budget and changes" window on two real builds of one sketch, for the
+# README's screenshot (scripts/screenshots.sh, with the shims on WINEPATH).
+add_executable(budget_demo budget_demo.cpp)
+target_link_libraries(budget_demo PRIVATE kevra_agent_driver shell32)
+add_dependencies(budget_demo kevra_avr_shims kevra_real_builds)
+target_compile_definitions(budget_demo PRIVATE KEVRA_REAL_BUILDS="${KEVRA_REAL_BUILDS}")
