@@ -77,6 +77,29 @@ void RecordFolderSearch(BuildListing& listing, const std::string& folder, std::v
     f.files = std::move(files);
 }
 
+uint64_t WallClockStepBack(const ClockReading& previous, const ClockReading& now)
+{
+    if (previous.wall == 0 || now.monotonic < previous.monotonic)
+        return 0;
+    const uint64_t expected = previous.wall + (now.monotonic - previous.monotonic);
+    return now.wall + ClockStepTolerance < expected ? expected - now.wall : 0;
+}
+
+void ShiftBack(BuildListing& listing, uint64_t step)
+{
+    // An instant that would fall to 0 or below stays a (very early) instant, not "none".
+    const auto back = [step](uint64_t& instant) {
+        if (instant != 0)
+            instant = instant > step ? instant - step : 1;
+    };
+    for (ListedRoot& r : listing.roots)
+        back(r.listedAt);
+    for (auto& [path, f] : listing.folders) {
+        back(f.searchedAt);
+        back(f.previousSearch);
+    }
+}
+
 std::vector<BuildEntry> ListedBuilds(const BuildListing& listing, uint64_t instant)
 {
     std::vector<BuildEntry> entries;

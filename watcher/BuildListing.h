@@ -45,6 +45,24 @@ void ForgetRoot(BuildListing& listing, size_t i, uint64_t instant);
 void RecordFolderSearch(BuildListing& listing, const std::string& folder, std::vector<HexFile> files,
                         uint64_t instant);
 
+// A wall clock behind the monotonic clock's account by more than this was put back; less is the
+// jitter of reading two clocks one after the other.
+constexpr uint64_t ClockStepTolerance = 1 * FileTimeSecond;
+
+// The wall clock (a file time) and the monotonic clock, read together at a poll.
+struct ClockReading {
+    uint64_t wall = 0;
+    uint64_t monotonic = 0;
+};
+// How far the wall clock was put back between two readings: how far now.wall falls behind
+// previous.wall plus the time the monotonic clock ran between them, when that is more than
+// ClockStepTolerance; 0 otherwise, and when previous is no reading (wall 0).
+uint64_t WallClockStepBack(const ClockReading& previous, const ClockReading& now);
+// Moves every instant the listing remembers (its searches and root listings) back by step, so that a
+// build written after the wall clock was put back still lies after the previous search of its folder
+// and counts as new however late a search finds it. An instant of 0 (none) stays 0.
+void ShiftBack(BuildListing& listing, uint64_t step);
+
 // Every listed build with its age at instant, youngest first.
 std::vector<BuildEntry> ListedBuilds(const BuildListing& listing, uint64_t instant);
 

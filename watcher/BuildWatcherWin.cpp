@@ -297,6 +297,7 @@ DWORD WINAPI BuildWatcher(LPVOID mainWindow) noexcept
     watches.Arm(state.listing);
 
     uint64_t previousInstant = 0;
+    ClockReading previousClock;
     uint64_t lastWholeScan = 0;
     uint64_t nextTimedPoll = 0;
     uint64_t lookAgainAt = 0;
@@ -324,7 +325,14 @@ DWORD WINAPI BuildWatcher(LPVOID mainWindow) noexcept
         const bool due = lookAgainAt != 0 && lookAgainAt <= now;
         if (timed || due || scope.everything || !scope.roots.empty() || !scope.wholeRoots.empty() ||
             !scope.folders.empty()) {
-            const uint64_t instant = CurrentFileTime();
+            const ClockReading clock{ CurrentFileTime(), MonotonicNow() };
+            // A wall clock put back: what the listing remembers moves back with it.
+            if (const uint64_t step = WallClockStepBack(previousClock, clock); step != 0) {
+                ShiftBack(state.listing, step);
+                previousInstant = previousInstant > step ? previousInstant - step : 0;
+            }
+            previousClock = clock;
+            const uint64_t instant = clock.wall;
             if (scope.everything)
                 lastWholeScan = MonotonicNow();
             lookAgainAt = PollBuilds(window, instant, scope, state);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "watcher/BuildListing.h"
+#include "watcher/Watcher.h"
 
 namespace {
 
@@ -116,5 +117,56 @@ TEST(BuildListing, AChangeCostsTheSearchOfTheFolderItNames)
         const ChangeScope scope = ScopeOfChange(c.root, c.name);
         EXPECT_EQ(c.kind, scope.kind);
         EXPECT_EQ(c.folder, scope.folder);
+    }
+}
+
+// The wall clock put back an hour, then a find that comes late (a root searched only at the timed
+// poll, or one listed anew after it was made again): the build written since is still new, both in a
+// folder listed before the step and in a folder that the late listing finds first.
+TEST(BuildListing, AWallClockPutBackLeavesALateFoundBuildNew)
+{
+    constexpr uint64_t Hour = 3600 * Second;
+    BuildListing listing;
+    SeenBuilds seen;
+    SetRoots(listing, { Temp }, 0);
+    RecordRootListing(listing, 0, { "arduino_build_1" }, Instant);
+    RecordFolderSearch(listing, "C:\\T\\arduino_build_1\\", {}, Instant);
+    NewBuilds(seen, ListedBuilds(listing, Instant), Instant);
+    const ClockReading first{ Instant, 500 * Second };
+
+    // The next poll, 4 s later on the monotonic clock, reads a wall clock an hour behind.
+    const ClockReading second{ Instant - Hour + 4 * Second, 504 * Second };
+    const uint64_t step = WallClockStepBack(first, second);
+    EXPECT_EQ(Hour, step);
+    ShiftBack(listing, step);
+
+    // Both builds written 10 s after the step, found 50 s later.
+    const uint64_t written = second.wall + 10 * Second, found = second.wall + 60 * Second;
+    RecordRootListing(listing, 0, { "arduino_build_1", "arduino_build_2" }, found);
+    RecordFolderSearch(listing, "C:\\T\\arduino_build_1\\", { { "a.ino.hex", written, 13 } }, found);
+    RecordFolderSearch(listing, "C:\\T\\arduino_build_2\\", { { "b.ino.hex", written, 13 } }, found);
+    const std::vector<BuildEntry> entries = ListedBuilds(listing, found);
+    ASSERT_EQ(2u, entries.size());
+    EXPECT_EQ((std::vector<bool>{ true, true }), NewBuilds(seen, entries, found));
+}
+
+TEST(BuildListing, OnlyAWallClockPutBackCountsAsAStep)
+{
+    const ClockReading before{ Instant, 100 * Second };
+    const struct {
+        const char* what;
+        ClockReading previous, now;
+        uint64_t step;
+    } cases[] = {
+        { "no reading before", { 0, 0 }, { Instant, 104 * Second }, 0 },
+        { "both clocks ran alike", before, { Instant + 4 * Second, 104 * Second }, 0 },
+        { "the jitter of two reads", before, { Instant + 3500 * Second / 1000, 104 * Second }, 0 },
+        { "put forward a day", before, { Instant + 86400 * Second, 104 * Second }, 0 },
+        { "put back 10 s", before, { Instant - 6 * Second, 104 * Second }, 10 * Second },
+        { "stood still for 8 s", before, { Instant, 108 * Second }, 8 * Second },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.step, WallClockStepBack(c.previous, c.now));
     }
 }
