@@ -9,13 +9,72 @@ std::string FolderPath(const WatchedRoot& root, const std::string& name)
     return name.empty() ? root.folder : root.folder + name + "\\";
 }
 
-// A short (8.3) name, such as ARDUIN~1, stands for a long name that cannot be told from it.
-bool MayBeShortName(std::string_view name)
+// A character of a long name as a short name shows it: upper case, and '_' for one that 8.3 names
+// do not allow.
+char ShortNameChar(char c)
 {
-    return name.find('~') != std::string_view::npos;
+    if (c >= 'a' && c <= 'z')
+        return char(c - 'a' + 'A');
+    return std::string_view("+,;=[]").find(c) != std::string_view::npos ? '_' : c;
+}
+
+// The first count characters of a long name's part as its short name begins: without spaces and dots.
+std::string ShortNameStart(std::string_view part, size_t count)
+{
+    std::string start;
+    for (char c : part)
+        if (c != ' ' && c != '.' && start.size() < count)
+            start += ShortNameChar(c);
+    return start;
+}
+
+bool IsAsciiAlphanumeric(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// A short name of one of the build folders that root's names allow.
+bool MayBeShortBuildFolderName(BuildFolderNames names, std::string_view name)
+{
+    if (names != BuildFolderNames::TempBuilds)
+        return false;   // any name is a build folder's already; build.path has no build folders
+    return MayBeShortName(name, "build", "tmp") || MayBeShortName(name, "arduino_build_", "") ||
+           MayBeShortName(name, "arduino-sketch-", "");
 }
 
 }  // namespace
+
+bool MayBeShortName(std::string_view name, std::string_view longStart, std::string_view longExtension)
+{
+    const size_t dot = name.rfind('.');
+    const std::string_view base = name.substr(0, dot);
+    const std::string_view extension = dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
+    const size_t tilde = base.find('~');
+    if (base.size() > 8 || extension.size() > 3 || tilde == std::string_view::npos || tilde == 0 ||
+        tilde + 1 == base.size())
+        return false;
+    // After the tilde: the number (Windows) or the hash characters (Wine, after more tildes for a
+    // long name of fewer than four characters).
+    for (char c : base.substr(tilde + 1))
+        if (!IsAsciiAlphanumeric(c) && c != '~')
+            return false;
+    // Before it: the long name's first characters; Windows keeps two of them before a hash.
+    const std::string start = ShortNameStart(longStart, std::min<size_t>(tilde, 2));
+    for (size_t k = 0; k < start.size(); ++k)
+        if (ShortNameChar(base[k]) != start[k])
+            return false;
+    const std::string wantedExtension = ShortNameStart(longExtension, 3);
+    return extension.size() == wantedExtension.size() &&
+           std::equal(extension.begin(), extension.end(), wantedExtension.begin(),
+                      [](char a, char b) { return ShortNameChar(a) == b; });
+}
+
+bool MayBeShortNameOf(std::string_view name, std::string_view longName)
+{
+    const size_t dot = longName.rfind('.');
+    return dot == std::string_view::npos ? MayBeShortName(name, longName, "")
+                                         : MayBeShortName(name, longName.substr(0, dot), longName.substr(dot + 1));
+}
 
 void SetRoots(BuildListing& listing, const std::vector<WatchedRoot>& roots, uint64_t previousInstant)
 {
@@ -126,19 +185,19 @@ ChangeScope ScopeOfChange(const WatchedRoot& root, std::string_view name)
         // Only the .hex files directly in it are builds.
         if (slash != std::string_view::npos)
             return {};
-        if (IsListedHexName(name) || MayBeShortName(name))
+        if (IsListedHexName(name) || MayBeShortName(name, "", "hex"))
             return { ChangeScope::Folder, root.folder };
         return {};
     }
     const std::string_view first = name.substr(0, slash);
     if (!IsBuildFolderName(root.names, first))
-        return MayBeShortName(first) ? ChangeScope{ ChangeScope::Root, {} } : ChangeScope{};
+        return MayBeShortBuildFolderName(root.names, first) ? ChangeScope{ ChangeScope::Root, {} } : ChangeScope{};
     if (slash == std::string_view::npos)
         return { ChangeScope::Root, {} };   // the build folder itself came, went or was renamed
     const std::string_view rest = name.substr(slash + 1);
     if (rest.find('\\') != std::string_view::npos)
         return {};   // deeper than a build's .hex: the IDE's object files and the like
-    if (IsListedHexName(rest) || MayBeShortName(rest))
+    if (IsListedHexName(rest) || MayBeShortName(rest, "", "hex"))
         return { ChangeScope::Folder, root.folder + std::string(first) + "\\" };
     return {};
 }

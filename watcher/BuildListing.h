@@ -66,9 +66,20 @@ void ShiftBack(BuildListing& listing, uint64_t step);
 // Every listed build with its age at instant, youngest first.
 std::vector<BuildEntry> ListedBuilds(const BuildListing& listing, uint64_t instant);
 
+// True when name has the form of a short (8.3) name that the system may have made for a long name
+// beginning with longStart (its part before the last dot) whose extension is longExtension: a base
+// of at most 8 characters with a tilde after its first, the long name's first two characters before
+// it (case aside, spaces and dots left out) and a number or hash after it, and the long extension's
+// first three characters as its extension. ARDUIN~1 may stand for arduino_build_123, BUILD1~1.TMP
+// for build123.tmp; ~DF12AB.tmp for neither.
+bool MayBeShortName(std::string_view name, std::string_view longStart, std::string_view longExtension);
+// The same for one long name given whole.
+bool MayBeShortNameOf(std::string_view name, std::string_view longName);
+
 // What one change notification under a watched root asks for: nothing (not a build's), the search of
 // one build folder, or a new listing of the root's folders (a folder came, went or was renamed, or
-// the name cannot be told apart from one that did).
+// the name may be the short name of one that did). Other programs' names, short or not, ask for
+// nothing.
 struct ChangeScope {
     enum Kind { Nothing, Folder, Root } kind = Nothing;
     std::string folder;   // for Folder: the build folder, ending with a backslash

@@ -106,6 +106,19 @@ TEST(BuildListing, AChangeCostsTheSearchOfTheFolderItNames)
         { "a short name that may stand for a build folder", Temp, "ARDUIN~1\\BLINKI~1.HEX", ChangeScope::Root, "" },
         { "a short name of a file in a build folder", Temp, "build1.tmp\\BLINKC~1.HEX", ChangeScope::Folder,
           "C:\\T\\build1.tmp\\" },
+        { "the short name of arduino-sketch-*", Temp, "ARDUIN~2", ChangeScope::Root, "" },
+        { "the short name of build*.tmp", Temp, "BUILD1~1.TMP", ChangeScope::Root, "" },
+        { "a hashed short name of build*.tmp", Temp, "BU3F2A~1.TMP", ChangeScope::Root, "" },
+        { "Wine's short name of arduino_build_*", Temp, "ARDU~K3B", ChangeScope::Root, "" },
+        { "the shell's and Office's churn", Temp, "~DF1A2B.tmp", ChangeScope::Nothing, "" },
+        { "a short name of another program's folder", Temp, "CHROME~1.TMP", ChangeScope::Nothing, "" },
+        { "a short name with another extension", Temp, "BUILD1~1.LOG", ChangeScope::Nothing, "" },
+        { "a tilde in a long name", Temp, "build~notes.txt", ChangeScope::Nothing, "" },
+        { "a short name of a file in a build folder that is no .hex", Temp, "build1.tmp\\BLINKI~1.ELF",
+          ChangeScope::Nothing, "" },
+        { "churn in a build folder", Temp, "arduino_build_1\\~DF1A2B.tmp", ChangeScope::Nothing, "" },
+        { "build.path: a short name of a .hex", BuildPath, "GAMEIN~1.HEX", ChangeScope::Folder, "D:\\B\\" },
+        { "build.path: churn", BuildPath, "~DF1A2B.tmp", ChangeScope::Nothing, "" },
         { "any folder of the sketches root", Sketches, "0123ABCD\\Game.ino.hex", ChangeScope::Folder,
           "C:\\L\\arduino\\sketches\\0123ABCD\\" },
         { "build.path: a .hex directly in it", BuildPath, "Game.ino.hex", ChangeScope::Folder, "D:\\B\\" },
@@ -168,5 +181,33 @@ TEST(BuildListing, OnlyAWallClockPutBackCountsAsAStep)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(c.step, WallClockStepBack(c.previous, c.now));
+    }
+}
+
+// The next component of the way to a root that does not exist yet, as a short name: what makes the
+// watch on its parent watch again.
+TEST(BuildListing, AShortNameMayStandOnlyForALongNameOfItsStartAndExtension)
+{
+    const struct {
+        const char* name;
+        const char* longName;
+        bool may;
+    } cases[] = {
+        { "MYBUIL~1", "My Builds", true },
+        { "mybuil~1", "My Builds", true },
+        { "MY1F2A~1", "My Builds", true },
+        { "ARDUIN~1", "arduino", true },
+        { "SKETCH~1.OLD", "sketches.old", true },
+        { "SKETCH~1", "sketches.old", false },
+        { "~DF1A2B.tmp", "My Builds", false },
+        { "OTHERF~1", "My Builds", false },
+        { "MYBUILDS", "My Builds", false },    // no tilde: a long name of its own
+        { "MYBUILDIN~1", "My Buildings", false },   // more than 8 before the dot
+        { "MYBUIL~", "My Builds", false },
+        { "MYBU~A!B", "My Builds", false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " for " + c.longName);
+        EXPECT_EQ(c.may, MayBeShortNameOf(c.name, c.longName));
     }
 }
