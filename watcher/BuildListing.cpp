@@ -76,8 +76,11 @@ bool MayBeShortNameOf(std::string_view name, std::string_view longName)
                                          : MayBeShortName(name, longName.substr(0, dot), longName.substr(dot + 1));
 }
 
-void SetRoots(BuildListing& listing, const std::vector<WatchedRoot>& roots, uint64_t previousInstant)
+bool SetRoots(BuildListing& listing, const std::vector<WatchedRoot>& roots, uint64_t previousInstant)
 {
+    if (std::equal(roots.begin(), roots.end(), listing.roots.begin(), listing.roots.end(),
+                   [](const WatchedRoot& r, const ListedRoot& l) { return r == l.root; }))
+        return false;
     std::vector<ListedRoot> kept;
     for (const WatchedRoot& r : roots) {
         const auto old = std::find_if(listing.roots.begin(), listing.roots.end(),
@@ -91,6 +94,7 @@ void SetRoots(BuildListing& listing, const std::vector<WatchedRoot>& roots, uint
                 }))
                 listing.folders.erase(folder);
     listing.roots = std::move(kept);
+    return true;
 }
 
 std::vector<std::string> RecordRootListing(BuildListing& listing, size_t i, const std::vector<std::string>& names,
@@ -200,4 +204,27 @@ ChangeScope ScopeOfChange(const WatchedRoot& root, std::string_view name)
     if (IsListedHexName(rest) || MayBeShortName(rest, "", "hex"))
         return { ChangeScope::Folder, root.folder + std::string(first) + "\\" };
     return {};
+}
+
+void AddChanges(PollScope& scope, const BuildListing& listing, size_t i, const FolderChanges& changes)
+{
+    if (changes.overflow)
+        scope.everything = true;
+    if (changes.rearm)
+        scope.wholeRoots.push_back(i);
+    for (const std::string& name : changes.names) {
+        const ChangeScope change = ScopeOfChange(listing.roots.at(i).root, name);
+        if (change.kind == ChangeScope::Root)
+            scope.roots.push_back(i);
+        else if (change.kind == ChangeScope::Folder)
+            scope.folders.push_back(change.folder);
+    }
+}
+
+void AddWake(PollScope& scope, const Wake& wake)
+{
+    if (wake.rootsChanged || wake.resumed)
+        scope.everything = true;
+    scope.wholeRoots.insert(scope.wholeRoots.end(), wake.rewatched.begin(), wake.rewatched.end());
+    scope.wholeRoots.insert(scope.wholeRoots.end(), wake.unwatched.begin(), wake.unwatched.end());
 }

@@ -31,8 +31,8 @@ struct BuildListing {
 
 // Takes up a new set of roots (build.path changed). Roots that stay keep what was listed of them; a
 // root added after the first listing counts as listed empty at previousInstant, so that the builds
-// written into it since then are new.
-void SetRoots(BuildListing& listing, const std::vector<WatchedRoot>& roots, uint64_t previousInstant);
+// written into it since then are new. True when roots differ from the roots before.
+bool SetRoots(BuildListing& listing, const std::vector<WatchedRoot>& roots, uint64_t previousInstant);
 
 // Records that root number i holds these build folders (names as ListBuildFolders gives them) at
 // instant. Returns the folders that were not listed before and want a search.
@@ -65,6 +65,37 @@ void ShiftBack(BuildListing& listing, uint64_t step);
 
 // Every listed build with its age at instant, youngest first.
 std::vector<BuildEntry> ListedBuilds(const BuildListing& listing, uint64_t instant);
+
+// What the watch of one root has seen since it was last asked.
+struct FolderChanges {
+    bool overflow = false;       // more than the buffer held, or the read failed: what changed is unknown
+    bool rearm = false;          // the path toward the root changed, or the watch broke: watch again
+    std::vector<std::string> names;   // changed entries, relative to the root
+};
+
+// What a poll searches besides the folders of the waiting builds that are due for a look.
+struct PollScope {
+    bool everything = false;            // every root listed anew and every build folder searched
+    std::vector<size_t> roots;          // roots (indexes into the listing) listed anew; new folders searched
+    std::vector<size_t> wholeRoots;     // roots listed anew with every one of their folders searched
+    std::vector<std::string> folders;   // build folders searched
+};
+
+// Adds to scope what the watch of root number i saw: after an overflow or a failed read every root
+// is searched whole; a watch set again searches its root whole; each name asks for what
+// ScopeOfChange calls for.
+void AddChanges(PollScope& scope, const BuildListing& listing, size_t i, const FolderChanges& changes);
+
+// Why a poll searches beyond what the notifications named.
+struct Wake {
+    bool rootsChanged = false;        // build.path names other folders than before
+    bool resumed = false;             // the PC woke from sleep: changes meanwhile may have gone unnoticed
+    std::vector<size_t> rewatched;    // roots whose watch had gone stale and was set again
+    std::vector<size_t> unwatched;    // roots without notifications (a network drive): at every timed poll
+};
+// Adds to scope what wake calls for: everything for changed roots or a resume, the roots named whole.
+// A wake for nothing of these (the timed poll with every watch healthy) adds nothing.
+void AddWake(PollScope& scope, const Wake& wake);
 
 // True when name has the form of a short (8.3) name that the system may have made for a long name
 // beginning with longStart (its part before the last dot) whose extension is longExtension: a base

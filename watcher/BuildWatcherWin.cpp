@@ -19,8 +19,6 @@ namespace {
 constexpr DWORD PollPause = PollPauseMilliseconds;
 // Notifications arriving this close together are taken up by one poll.
 constexpr DWORD FoldMilliseconds = 30;
-// Every root is listed and every build folder searched at least this often, whatever was notified.
-constexpr uint64_t WholeScanEvery = 60 * FileTimeSecond;
 
 uint64_t CurrentFileTime()
 {
@@ -155,10 +153,10 @@ void StartSimulator(const std::string& elfPath)
     ShellStart(simulator, elfPath);
 }
 
-void SetBuildRoots(WatcherState& state, const BuildRoots& roots, uint64_t previous)
+bool SetBuildRoots(WatcherState& state, const BuildRoots& roots, uint64_t previous)
 {
     state.tempFolder = roots.tempFolder;
-    SetRoots(state.listing, WithoutSameFolders(WatchedRoots(roots)), previous);
+    return SetRoots(state.listing, WithoutSameFolders(WatchedRoots(roots)), previous);
 }
 
 uint64_t PollBuilds(HWND mainWindow, uint64_t pollInstant, const PollScope& scope, WatcherState& state)
@@ -219,22 +217,16 @@ struct Watches {
         for (const ListedRoot& r : listing.roots)
             byRoot.push_back(WatchRoot(r.root));
     }
-    // A stale watch (the root came or went, or was removed and made again) is set again, and its root
-    // searched whole for what changed while it was not watched; a root without one is tried again.
-    // Returns the roots that still have none.
-    std::vector<size_t> Refresh(const BuildListing& listing, PollScope& scope)
+    // A stale watch (the root came or went, or was removed and made again) is set again; a root
+    // without one is tried again. Both go into wake.
+    void Refresh(const BuildListing& listing, Wake& wake)
     {
-        std::vector<size_t> unwatched;
         for (size_t i = 0; i < byRoot.size(); ++i) {
             if (byRoot[i] && !WatchIsStale(*byRoot[i]))
                 continue;
             byRoot[i] = WatchRoot(listing.roots[i].root);
-            if (byRoot[i])
-                scope.wholeRoots.push_back(i);
-            else
-                unwatched.push_back(i);
+            (byRoot[i] ? wake.rewatched : wake.unwatched).push_back(i);
         }
-        return unwatched;
     }
     std::vector<HANDLE> Events() const
     {
@@ -251,22 +243,19 @@ struct Watches {
             if (!byRoot[i])
                 continue;
             const FolderChanges changes = TakeChanges(*byRoot[i]);
-            if (changes.overflow)
-                scope.everything = true;
-            if (changes.rearm) {
+            if (changes.rearm)
                 byRoot[i] = WatchRoot(listing.roots[i].root);
-                scope.roots.push_back(i);
-            }
-            for (const std::string& name : changes.names) {
-                const ChangeScope change = ScopeOfChange(listing.roots[i].root, name);
-                if (change.kind == ChangeScope::Root)
-                    scope.roots.push_back(i);
-                else if (change.kind == ChangeScope::Folder)
-                    scope.folders.push_back(change.folder);
-            }
+            AddChanges(scope, listing, i, changes);
         }
     }
 };
+
+// Set when the PC woke from sleep; the watcher's wait includes it.
+HANDLE ResumeEvent()
+{
+    static const HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    return event;
+}
 
 BuildRoots CurrentRoots(std::vector<std::string>& notYet)
 {
@@ -283,6 +272,11 @@ bool AnyExists(const std::vector<std::string>& folders)
 
 }  // namespace
 
+void TellWatcherOfResume()
+{
+    SetEvent(ResumeEvent());
+}
+
 DWORD WINAPI BuildWatcher(LPVOID mainWindow) noexcept
 {
     CoInitialize(nullptr);
@@ -298,7 +292,6 @@ DWORD WINAPI BuildWatcher(LPVOID mainWindow) noexcept
 
     uint64_t previousInstant = 0;
     ClockReading previousClock;
-    uint64_t lastWholeScan = 0;
     uint64_t nextTimedPoll = 0;
     uint64_t lookAgainAt = 0;
     PollScope scope;
@@ -308,19 +301,18 @@ DWORD WINAPI BuildWatcher(LPVOID mainWindow) noexcept
         const bool timed = now >= nextTimedPoll;
         if (timed) {
             // The IDE's preferences are only looked at (their write times), not read, unless they changed
-            // or a build.path folder they name has come.
+            // or a build.path folder they name has come; only other roots cost a search.
+            Wake wake;
             if (const BuildPathStamp current = ReadBuildPathStamp(); !(current == stamp) || AnyExists(notYet)) {
                 stamp = current;
-                SetBuildRoots(state, CurrentRoots(notYet), previousInstant);
-                watches.Arm(state.listing);
-                scope.everything = true;
+                wake.rootsChanged = SetBuildRoots(state, CurrentRoots(notYet), previousInstant);
+                if (wake.rootsChanged)
+                    watches.Arm(state.listing);
             }
             // Roots without notifications are searched whole at every timed poll: a rebuild into a
             // folder listed already tells nothing else.
-            for (size_t i : watches.Refresh(state.listing, scope))
-                scope.wholeRoots.push_back(i);
-            if (now - lastWholeScan >= WholeScanEvery)
-                scope.everything = true;
+            watches.Refresh(state.listing, wake);
+            AddWake(scope, wake);
         }
         const bool due = lookAgainAt != 0 && lookAgainAt <= now;
         if (timed || due || scope.everything || !scope.roots.empty() || !scope.wholeRoots.empty() ||
@@ -333,8 +325,6 @@ DWORD WINAPI BuildWatcher(LPVOID mainWindow) noexcept
             }
             previousClock = clock;
             const uint64_t instant = clock.wall;
-            if (scope.everything)
-                lastWholeScan = MonotonicNow();
             lookAgainAt = PollBuilds(window, instant, scope, state);
             previousInstant = instant;
             scope = PollScope{};
@@ -346,10 +336,12 @@ DWORD WINAPI BuildWatcher(LPVOID mainWindow) noexcept
         const uint64_t wake = lookAgainAt != 0 ? std::min(nextTimedPoll, lookAgainAt) : nextTimedPoll;
         const uint64_t before = MonotonicNow();
         const DWORD timeout = wake > before ? DWORD((wake - before + FileTimeMillisecond - 1) / FileTimeMillisecond) : 0;
-        const std::vector<HANDLE> events = watches.Events();
-        const DWORD woke = events.empty() ? (Sleep(timeout), WAIT_TIMEOUT)
-                                          : WaitForMultipleObjects(DWORD(events.size()), events.data(), FALSE, timeout);
-        if (woke < WAIT_OBJECT_0 + events.size()) {
+        std::vector<HANDLE> events = watches.Events();
+        events.push_back(ResumeEvent());
+        const DWORD woke = WaitForMultipleObjects(DWORD(events.size()), events.data(), FALSE, timeout);
+        if (woke == WAIT_OBJECT_0 + events.size() - 1) {
+            AddWake(scope, Wake{ .resumed = true });
+        } else if (woke < WAIT_OBJECT_0 + events.size()) {
             Sleep(FoldMilliseconds);
             watches.Take(state.listing, scope);
         }

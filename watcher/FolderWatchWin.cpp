@@ -1,7 +1,6 @@
 #include "watcher/FolderWatch.h"
 
 #include "base/Text.h"
-#include "watcher/BuildListing.h"
 
 namespace {
 

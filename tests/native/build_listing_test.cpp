@@ -211,3 +211,74 @@ TEST(BuildListing, AShortNameMayStandOnlyForALongNameOfItsStartAndExtension)
         EXPECT_EQ(c.may, MayBeShortNameOf(c.name, c.longName));
     }
 }
+
+// What a poll searches besides the notifications' names: nothing at a timed poll while every watch is
+// healthy; every root after a resume from sleep or when build.path named other folders; a root whose
+// watch was set again, and one without notifications, whole.
+TEST(BuildListing, OnlyALostWatchAResumeOrOtherRootsCostAWholeSearch)
+{
+    const struct {
+        const char* what;
+        Wake wake;
+        bool everything;
+        std::vector<size_t> wholeRoots;
+    } cases[] = {
+        { "the timed poll, every watch healthy", {}, false, {} },
+        { "a resume from sleep", { .resumed = true }, true, {} },
+        { "build.path names another folder", { .rootsChanged = true }, true, {} },
+        { "a watch set again", { .rewatched = { 1 } }, false, { 1 } },
+        { "a root without notifications", { .unwatched = { 0, 2 } }, false, { 0, 2 } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        PollScope scope;
+        AddWake(scope, c.wake);
+        EXPECT_EQ(c.everything, scope.everything);
+        EXPECT_EQ(c.wholeRoots, scope.wholeRoots);
+        EXPECT_TRUE(scope.roots.empty());
+        EXPECT_TRUE(scope.folders.empty());
+    }
+}
+
+// A preferences.txt rewritten with the same build.path gives the same roots: nothing is taken up anew.
+TEST(BuildListing, TheSameRootsAgainAreNoChange)
+{
+    BuildListing listing;
+    EXPECT_TRUE(SetRoots(listing, { Temp, BuildPath }, 0));
+    RecordRootListing(listing, 0, { "build1.tmp" }, Instant);
+    EXPECT_FALSE(SetRoots(listing, { Temp, BuildPath }, Instant + 4 * Second));
+    EXPECT_EQ(Instant, listing.roots[0].listedAt);
+    EXPECT_EQ(1u, listing.folders.count("C:\\T\\build1.tmp\\"));
+    EXPECT_TRUE(SetRoots(listing, { Temp }, Instant + 8 * Second));
+    EXPECT_TRUE(SetRoots(listing, { BuildPath, Temp }, Instant + 8 * Second));   // another order: other indexes
+}
+
+// How one watch's report turns into searches.
+TEST(BuildListing, AWatchReportTurnsIntoSearches)
+{
+    BuildListing listing;
+    SetRoots(listing, { Temp, BuildPath }, 0);
+    {
+        SCOPED_TRACE("names");
+        PollScope scope;
+        AddChanges(scope, listing, 0,
+                   { false, false, { "arduino_build_1\\Blink.ino.hex", "arduino_build_2", "~DF1A2B.tmp", "x.log" } });
+        EXPECT_FALSE(scope.everything);
+        EXPECT_EQ(std::vector<size_t>{ 0 }, scope.roots);
+        EXPECT_TRUE(scope.wholeRoots.empty());
+        EXPECT_EQ(std::vector<std::string>{ "C:\\T\\arduino_build_1\\" }, scope.folders);
+    }
+    {
+        SCOPED_TRACE("a watch that must be set again: its root whole");
+        PollScope scope;
+        AddChanges(scope, listing, 1, { false, true, {} });
+        EXPECT_FALSE(scope.everything);
+        EXPECT_EQ(std::vector<size_t>{ 1 }, scope.wholeRoots);
+    }
+    {
+        SCOPED_TRACE("an overflow or a failed read: everything");
+        PollScope scope;
+        AddChanges(scope, listing, 0, { true, false, {} });
+        EXPECT_TRUE(scope.everything);
+    }
+}
