@@ -42,6 +42,12 @@ bool MayBeShortBuildFolderName(BuildFolderNames names, std::string_view name)
            MayBeShortName(name, "arduino-sketch-", "");
 }
 
+void AddOnce(std::vector<std::string>& list, const std::string& item)
+{
+    if (std::find(list.begin(), list.end(), item) == list.end())
+        list.push_back(item);
+}
+
 }  // namespace
 
 bool MayBeShortName(std::string_view name, std::string_view longStart, std::string_view longExtension)
@@ -204,6 +210,47 @@ ChangeScope ScopeOfChange(const WatchedRoot& root, std::string_view name)
     if (IsListedHexName(rest) || MayBeShortName(rest, "", "hex"))
         return { ChangeScope::Folder, root.folder + std::string(first) + "\\" };
     return {};
+}
+
+std::optional<size_t> RootOf(const BuildListing& listing, std::string_view folder)
+{
+    for (size_t i = 0; i < listing.roots.size(); ++i)
+        if (IsBuildFolderOf(listing.roots[i].root, folder))
+            return i;
+    return std::nullopt;
+}
+
+SearchPlan PlanSearch(const BuildListing& listing, const PollScope& scope)
+{
+    SearchPlan plan;
+    std::vector<size_t> roots = scope.roots;
+    for (const std::string& folder : scope.folders) {
+        if (listing.folders.count(folder))
+            AddOnce(plan.folders, folder);
+        else if (const std::optional<size_t> root = RootOf(listing, folder))
+            roots.push_back(*root);
+    }
+    const auto names = [](const std::vector<size_t>& list, size_t i) {
+        return std::find(list.begin(), list.end(), i) != list.end();
+    };
+    for (size_t i = 0; i < listing.roots.size(); ++i) {
+        const bool whole = scope.everything || names(scope.wholeRoots, i);
+        if (whole || names(roots, i))
+            plan.roots.push_back({ i, whole });
+    }
+    return plan;
+}
+
+void TakeRootListing(BuildListing& listing, SearchPlan& plan, const PlannedRoot& root,
+                     const std::optional<std::vector<std::string>>& names, uint64_t instant)
+{
+    if (!names) {
+        ForgetRoot(listing, root.index, instant);
+        return;
+    }
+    const std::vector<std::string> added = RecordRootListing(listing, root.index, *names, instant);
+    for (const std::string& folder : root.whole ? listing.roots[root.index].folders : added)
+        AddOnce(plan.folders, folder);
 }
 
 void AddChanges(PollScope& scope, const BuildListing& listing, size_t i, const FolderChanges& changes)

@@ -1,16 +1,17 @@
 // watcher/BuildListing.h: the builds as the last searches left them, kept between polls, so that a poll
 // at which nothing changed lists them without searching, and a change costs the search of the one
 // folder it names. Which searches a change calls for is decided here; the searches themselves are the
-// Win32 layer's (BuildScan.h).
+// Win32 layer's (BuildFolders.h).
 #pragma once
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "watcher/BuildScan.h"
+#include "watcher/BuildFolders.h"
 
 struct ListedFolder {
     uint64_t searchedAt = 0;       // the instant of its last search; 0: not searched yet
@@ -45,10 +46,6 @@ void ForgetRoot(BuildListing& listing, size_t i, uint64_t instant);
 void RecordFolderSearch(BuildListing& listing, const std::string& folder, std::vector<HexFile> files,
                         uint64_t instant);
 
-// A wall clock behind the monotonic clock's account by more than this was put back; less is the
-// jitter of reading two clocks one after the other.
-constexpr uint64_t ClockStepTolerance = 1 * FileTimeSecond;
-
 // The wall clock (a file time) and the monotonic clock, read together at a poll.
 struct ClockReading {
     uint64_t wall = 0;
@@ -80,6 +77,29 @@ struct PollScope {
     std::vector<size_t> wholeRoots;     // roots listed anew with every one of their folders searched
     std::vector<std::string> folders;   // build folders searched
 };
+
+// The root (an index into the listing) of which folder is a build folder; nullopt: none.
+std::optional<size_t> RootOf(const BuildListing& listing, std::string_view folder);
+
+// What one poll searches, in order: the roots listed anew, then the build folders. A folder that is
+// not listed yet (its notification came before its root's listing) has its root listed instead.
+struct PlannedRoot {
+    size_t index;
+    bool whole;   // every one of its folders searched, not only the ones its listing finds new
+};
+struct SearchPlan {
+    std::vector<PlannedRoot> roots;
+    std::vector<std::string> folders;   // each once
+};
+SearchPlan PlanSearch(const BuildListing& listing, const PollScope& scope);
+// Records what the listing of a planned root found (nullopt: the root cannot be searched, and holds
+// nothing) and adds the folders that then want a search to plan.
+void TakeRootListing(BuildListing& listing, SearchPlan& plan, const PlannedRoot& root,
+                     const std::optional<std::vector<std::string>>& names, uint64_t instant);
+// Carries out the plan of scope at instant: lists the roots and searches the folders (the Win32
+// layer's searches, ListBuildFolders and ListHexFiles), recording what they find. False when the
+// plan held nothing to search.
+bool SearchListing(BuildListing& listing, const PollScope& scope, uint64_t instant);
 
 // Adds to scope what the watch of root number i saw: after an overflow or a failed read every root
 // is searched whole; a watch set again searches its root whole; each name asks for what

@@ -25,6 +25,8 @@ struct WatcherState {
     SeenBuilds seen;
     BuildListing listing;
     std::string shownStatusText;
+    uint64_t shownAt = 0;         // the instant of the poll that built it
+    uint64_t sameUntil = 0;       // the instant its ages change
 };
 
 // Takes up the roots the builds are looked for in (at start, and when the IDE's preferences changed);
@@ -37,8 +39,6 @@ bool SetBuildRoots(WatcherState& state, const BuildRoots& roots, uint64_t previo
 // changed. Returns the instant of the monotonic clock (MonotonicNow) at which a waiting build wants
 // its folder searched again; 0 when none waits. Never fails; failed copies and starts are silent.
 uint64_t PollBuilds(HWND mainWindow, uint64_t pollInstant, const PollScope& scope, WatcherState& state);
-// A poll that searches everything, for the roots given.
-uint64_t PollBuilds(HWND mainWindow, const BuildRoots& roots, uint64_t pollInstant, WatcherState& state);
 
 // The watcher's clock, in file-time units: it runs on whatever the wall clock does.
 uint64_t MonotonicNow();

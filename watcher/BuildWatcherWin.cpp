@@ -15,11 +15,6 @@
 
 namespace {
 
-// The timed poll: the status text's ages, and the search of roots that give no notifications.
-constexpr DWORD PollPause = PollPauseMilliseconds;
-// Notifications arriving this close together are taken up by one poll.
-constexpr DWORD FoldMilliseconds = 30;
-
 uint64_t CurrentFileTime()
 {
     SYSTEMTIME now;
@@ -79,58 +74,6 @@ std::string FolderOf(const std::string& path)
     return path.substr(0, path.rfind('\\') + 1);
 }
 
-// The root (an index into the listing) whose build folder folder would be.
-std::optional<size_t> RootOf(const BuildListing& listing, const std::string& folder)
-{
-    for (size_t i = 0; i < listing.roots.size(); ++i) {
-        const WatchedRoot& r = listing.roots[i].root;
-        if (r.names == BuildFolderNames::Itself ? SameIgnoringCase(folder, r.folder)
-                                                : folder.size() > r.folder.size() &&
-                                                      SameIgnoringCase(folder.substr(0, r.folder.size()), r.folder) &&
-                                                      folder.find('\\', r.folder.size()) == folder.size() - 1)
-            return i;
-    }
-    return std::nullopt;
-}
-
-void AddOnce(std::vector<std::string>& list, const std::string& item)
-{
-    if (std::find(list.begin(), list.end(), item) == list.end())
-        list.push_back(item);
-}
-
-// What one poll searches, in the listing: roots first (their new folders join the folders to search),
-// then folders.
-void Search(BuildListing& listing, PollScope scope, uint64_t instant)
-{
-    std::vector<size_t> roots = scope.roots;
-    std::vector<std::string> folders;
-    // A folder that is not listed yet (its notification came before its root's listing): list its root.
-    for (const std::string& folder : scope.folders) {
-        if (listing.folders.count(folder))
-            AddOnce(folders, folder);
-        else if (const std::optional<size_t> root = RootOf(listing, folder))
-            roots.push_back(*root);
-    }
-    for (size_t i = 0; i < listing.roots.size(); ++i) {
-        const bool whole =
-            scope.everything || std::find(scope.wholeRoots.begin(), scope.wholeRoots.end(), i) != scope.wholeRoots.end();
-        if (!whole && std::find(roots.begin(), roots.end(), i) == roots.end())
-            continue;
-        const std::optional<std::vector<std::string>> names = ListBuildFolders(listing.roots[i].root);
-        if (!names) {
-            ForgetRoot(listing, i, instant);
-            continue;
-        }
-        const std::vector<std::string> added = RecordRootListing(listing, i, *names, instant);
-        for (const std::string& folder : whole ? listing.roots[i].folders : added)
-            AddOnce(folders, folder);
-    }
-    for (const std::string& folder : folders)
-        if (std::optional<std::vector<HexFile>> files = ListHexFiles(folder))
-            RecordFolderSearch(listing, folder, std::move(*files), instant);
-}
-
 }  // namespace
 
 uint64_t MonotonicNow()
@@ -148,7 +91,7 @@ uint64_t MonotonicNow()
 
 void StartSimulator(const std::string& elfPath)
 {
-    // The simulator takes the path unquoted, spaces and all, as it always has.
+    // The simulator takes the path unquoted, spaces and all.
     const std::string simulator = OwnExeFolder() + "kevra.exe";
     ShellStart(simulator, elfPath);
 }
@@ -166,13 +109,19 @@ uint64_t PollBuilds(HWND mainWindow, uint64_t pollInstant, const PollScope& scop
     for (const auto& [path, w] : state.seen.waiting)
         if (w.lookAgainAt != 0 && w.lookAgainAt <= began)
             searched.folders.push_back(FolderOf(path));
-    Search(state.listing, std::move(searched), pollInstant);
+    const bool searchedAny = SearchListing(state.listing, searched, pollInstant);
     const uint64_t ended = MonotonicNow();
+    // Nothing searched and no build waiting: the builds are the ones the text shows, which stays the
+    // same until an age passes a whole minute. The idle poll ends here.
+    if (!searchedAny && state.seen.waiting.empty() && pollInstant >= state.shownAt && pollInstant < state.sameUntil)
+        return 0;
 
     const std::vector<BuildEntry> entries = ListedBuilds(state.listing, pollInstant);
     const Completion done =
         CompleteNewBuilds(state.seen, entries, pollInstant, began, ended, BuildProbe{ MonotonicNow, OpenAlone });
     const std::string status = StatusText(state.tempFolder, entries);
+    state.shownAt = pollInstant;
+    state.sameUntil = SameAgesUntil(entries, pollInstant);
 
     for (size_t i = 0; i < entries.size(); ++i) {
         const BuildEntry& e = entries[i];
@@ -195,14 +144,6 @@ uint64_t PollBuilds(HWND mainWindow, uint64_t pollInstant, const PollScope& scop
         state.shownStatusText = status;
     }
     return done.lookAgainAt;
-}
-
-uint64_t PollBuilds(HWND mainWindow, const BuildRoots& roots, uint64_t pollInstant, WatcherState& state)
-{
-    SetBuildRoots(state, roots, pollInstant);
-    PollScope everything;
-    everything.everything = true;
-    return PollBuilds(mainWindow, pollInstant, everything, state);
 }
 
 namespace {
@@ -319,17 +260,15 @@ DWORD WINAPI BuildWatcher(LPVOID mainWindow) noexcept
             !scope.folders.empty()) {
             const ClockReading clock{ CurrentFileTime(), MonotonicNow() };
             // A wall clock put back: what the listing remembers moves back with it.
-            if (const uint64_t step = WallClockStepBack(previousClock, clock); step != 0) {
+            if (const uint64_t step = WallClockStepBack(previousClock, clock); step != 0)
                 ShiftBack(state.listing, step);
-                previousInstant = previousInstant > step ? previousInstant - step : 0;
-            }
             previousClock = clock;
             const uint64_t instant = clock.wall;
             lookAgainAt = PollBuilds(window, instant, scope, state);
             previousInstant = instant;
             scope = PollScope{};
             if (timed)
-                nextTimedPoll = MonotonicNow() + PollPause * FileTimeMillisecond;
+                nextTimedPoll = MonotonicNow() + PollPauseMilliseconds * FileTimeMillisecond;
         }
 
         // Sleep until the next timed poll or the next look at a waiting build, or a notification.

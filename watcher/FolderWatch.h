@@ -14,7 +14,7 @@
 
 #include "base/Win32.h"
 #include "watcher/BuildListing.h"
-#include "watcher/BuildScan.h"
+#include "watcher/BuildFolders.h"
 
 struct FolderWatch {
     WatchedRoot root;

@@ -282,3 +282,68 @@ TEST(BuildListing, AWatchReportTurnsIntoSearches)
         EXPECT_TRUE(scope.everything);
     }
 }
+
+// Which root a folder belongs to: the one it is a build folder of, whatever its case.
+TEST(BuildListing, AFolderBelongsToTheRootWhoseBuildFolderItIs)
+{
+    BuildListing listing;
+    SetRoots(listing, { Temp, Sketches, BuildPath }, 0);
+    const struct {
+        const char* folder;
+        std::optional<size_t> root;
+    } cases[] = {
+        { "C:\\T\\arduino_build_1\\", 0 },
+        { "c:\\t\\BUILD1.TMP\\", 0 },
+        { "C:\\T\\arduino_build_1", 0 },
+        { "C:\\T\\Outlook\\", std::nullopt },                   // not a build folder's name
+        { "C:\\T\\arduino_build_1\\sketch\\", std::nullopt },   // deeper
+        { "C:\\T\\", std::nullopt },                            // TEMP itself is no build folder
+        { "C:\\L\\arduino\\sketches\\0123ABCD\\", 1 },
+        { "D:\\B\\", 2 },
+        { "d:\\b", 2 },
+        { "D:\\B\\sub\\", std::nullopt },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder);
+        EXPECT_EQ(c.root, RootOf(listing, c.folder));
+    }
+}
+
+// What a poll searches: the folders named once each, a folder not listed yet through its root, the
+// roots listed anew in their order, whole or for their new folders only.
+TEST(BuildListing, ASearchListsTheRootsFirstAndThenTheFoldersOnce)
+{
+    BuildListing listing;
+    SetRoots(listing, { Temp, Sketches, BuildPath }, 0);
+    RecordRootListing(listing, 0, { "arduino_build_1", "arduino_build_2" }, Instant);
+    RecordRootListing(listing, 2, { "" }, Instant);
+
+    PollScope scope;
+    scope.folders = { "C:\\T\\arduino_build_1\\", "C:\\T\\arduino_build_1\\", "C:\\L\\arduino\\sketches\\NEW\\",
+                      "C:\\T\\Outlook\\" };
+    scope.wholeRoots = { 2 };
+    SearchPlan plan = PlanSearch(listing, scope);
+    ASSERT_EQ(2u, plan.roots.size());
+    EXPECT_EQ(1u, plan.roots[0].index);   // the sketches root, for the folder it has not listed
+    EXPECT_FALSE(plan.roots[0].whole);
+    EXPECT_EQ(2u, plan.roots[1].index);
+    EXPECT_TRUE(plan.roots[1].whole);
+    EXPECT_EQ(std::vector<std::string>{ "C:\\T\\arduino_build_1\\" }, plan.folders);
+
+    // The sketches root's listing adds its new folder; build.path, listed whole, its folder; a root
+    // that cannot be searched adds nothing and holds nothing.
+    TakeRootListing(listing, plan, plan.roots[0], std::vector<std::string>{ "NEW" }, Instant + Second);
+    TakeRootListing(listing, plan, plan.roots[1], std::vector<std::string>{ "" }, Instant + Second);
+    EXPECT_EQ((std::vector<std::string>{ "C:\\T\\arduino_build_1\\", "C:\\L\\arduino\\sketches\\NEW\\", "D:\\B\\" }),
+              plan.folders);
+    TakeRootListing(listing, plan, { 0, true }, std::nullopt, Instant + Second);
+    EXPECT_TRUE(listing.roots[0].folders.empty());
+    EXPECT_EQ(3u, plan.folders.size());
+
+    PollScope everything;
+    everything.everything = true;
+    const SearchPlan all = PlanSearch(listing, everything);
+    ASSERT_EQ(3u, all.roots.size());
+    for (const PlannedRoot& r : all.roots)
+        EXPECT_TRUE(r.whole);
+}
