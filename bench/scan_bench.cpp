@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "base/Win32.h"
-#include "watcher/BuildScan.h"
+#include "watcher/BuildFolders.h"
 
 namespace {
 

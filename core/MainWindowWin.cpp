@@ -169,6 +169,8 @@ INT_PTR OnCommand(int id, int code)
 
 INT_PTR CALLBACK MainWindowProc(HWND, UINT message, WPARAM wParam, LPARAM lParam) noexcept
 {
+    if (message == WM_POWERBROADCAST && wParam == PBT_APMRESUMEAUTOMATIC)
+        TellWatcherOfResume();   // changes made while the PC slept may have gone unnoticed
     switch (message) {
     case WM_INITDIALOG:
         Initialise();

@@ -2,7 +2,9 @@
 // text to the main window, and for each new build whose .hex is whole copies it into homedir when
 // copyhex is on, makes it LastElfPath and starts kevra.exe beside the agent on its .elf. It wakes on
 // the change notifications of the watched folders and every 4 seconds; a wake at which nothing
-// changed costs no search.
+// changed costs no search. Every root is searched whole at the start, after a watch overflowed, failed
+// or was set again, after build.path changed and after a resume from sleep; a root without
+// notifications at every timed poll.
 #pragma once
 
 #include <windows.h>
@@ -23,33 +25,30 @@ struct WatcherState {
     SeenBuilds seen;
     BuildListing listing;
     std::string shownStatusText;
+    uint64_t shownAt = 0;         // the instant of the poll that built it
+    uint64_t sameUntil = 0;       // the instant its ages change
 };
 
-// What a poll searches besides the folders of the waiting builds that are due for a look.
-struct PollScope {
-    bool everything = false;            // every root listed anew and every build folder searched
-    std::vector<size_t> roots;          // roots (indexes into the listing) listed anew; new folders searched
-    std::vector<size_t> wholeRoots;     // roots listed anew with every one of their folders searched
-    std::vector<std::string> folders;   // build folders searched
-};
-
-// Takes up the roots the builds are looked for in (at start, and when build.path changed); previous is
-// the instant of the poll before, or 0 before the first.
-void SetBuildRoots(WatcherState& state, const BuildRoots& roots, uint64_t previous);
+// Takes up the roots the builds are looked for in (at start, and when the IDE's preferences changed);
+// previous is the instant of the poll before, or 0 before the first. True when they are other roots
+// than before (build.path changed).
+bool SetBuildRoots(WatcherState& state, const BuildRoots& roots, uint64_t previous);
 
 // One poll at pollInstant (a file time): searches what scope names, acts on the new builds whose .hex
 // is whole in list order, and posts StatusTextMessage to mainWindow (which may be null) when the text
 // changed. Returns the instant of the monotonic clock (MonotonicNow) at which a waiting build wants
 // its folder searched again; 0 when none waits. Never fails; failed copies and starts are silent.
 uint64_t PollBuilds(HWND mainWindow, uint64_t pollInstant, const PollScope& scope, WatcherState& state);
-// A poll that searches everything, for the roots given.
-uint64_t PollBuilds(HWND mainWindow, const BuildRoots& roots, uint64_t pollInstant, WatcherState& state);
 
 // The watcher's clock, in file-time units: it runs on whatever the wall clock does.
 uint64_t MonotonicNow();
 
 // Starts kevra.exe beside the agent with elfPath as its parameter text, unquoted, without waiting.
 void StartSimulator(const std::string& elfPath);
+
+// Tells the watcher that the PC woke from sleep: changes made meanwhile may have gone unnoticed, so
+// its next poll searches every root whole. Any thread may call it.
+void TellWatcherOfResume();
 
 // The thread procedure: initialises COM for its thread, then watches TEMP, LocalAppDataFolder and the
 // build.path folders for as long as the process lives. Its parameter is the main window.

@@ -16,13 +16,6 @@
 
 namespace {
 
-// The timed poll: the status text's ages, and the search of roots that give no notifications.
-constexpr DWORD PollPause = PollPauseMilliseconds;
-// Notifications arriving this close together are taken up by one poll.
-constexpr DWORD FoldMilliseconds = 30;
-// Every root is listed and every build folder searched at least this often, whatever was notified.
-constexpr uint64_t WholeScanEvery = 60 * FileTimeSecond;
-
 uint64_t CurrentFileTime()
 {
     SYSTEMTIME now;
@@ -82,58 +75,6 @@ std::string FolderOf(const std::string& path)
     return path.substr(0, path.rfind('\\') + 1);
 }
 
-// The root (an index into the listing) whose build folder folder would be.
-std::optional<size_t> RootOf(const BuildListing& listing, const std::string& folder)
-{
-    for (size_t i = 0; i < listing.roots.size(); ++i) {
-        const WatchedRoot& r = listing.roots[i].root;
-        if (r.names == BuildFolderNames::Itself ? SameIgnoringCase(folder, r.folder)
-                                                : folder.size() > r.folder.size() &&
-                                                      SameIgnoringCase(folder.substr(0, r.folder.size()), r.folder) &&
-                                                      folder.find('\\', r.folder.size()) == folder.size() - 1)
-            return i;
-    }
-    return std::nullopt;
-}
-
-void AddOnce(std::vector<std::string>& list, const std::string& item)
-{
-    if (std::find(list.begin(), list.end(), item) == list.end())
-        list.push_back(item);
-}
-
-// What one poll searches, in the listing: roots first (their new folders join the folders to search),
-// then folders.
-void Search(BuildListing& listing, PollScope scope, uint64_t instant)
-{
-    std::vector<size_t> roots = scope.roots;
-    std::vector<std::string> folders;
-    // A folder that is not listed yet (its notification came before its root's listing): list its root.
-    for (const std::string& folder : scope.folders) {
-        if (listing.folders.count(folder))
-            AddOnce(folders, folder);
-        else if (const std::optional<size_t> root = RootOf(listing, folder))
-            roots.push_back(*root);
-    }
-    for (size_t i = 0; i < listing.roots.size(); ++i) {
-        const bool whole =
-            scope.everything || std::find(scope.wholeRoots.begin(), scope.wholeRoots.end(), i) != scope.wholeRoots.end();
-        if (!whole && std::find(roots.begin(), roots.end(), i) == roots.end())
-            continue;
-        const std::optional<std::vector<std::string>> names = ListBuildFolders(listing.roots[i].root);
-        if (!names) {
-            ForgetRoot(listing, i, instant);
-            continue;
-        }
-        const std::vector<std::string> added = RecordRootListing(listing, i, *names, instant);
-        for (const std::string& folder : whole ? listing.roots[i].folders : added)
-            AddOnce(folders, folder);
-    }
-    for (const std::string& folder : folders)
-        if (std::optional<std::vector<HexFile>> files = ListHexFiles(folder))
-            RecordFolderSearch(listing, folder, std::move(*files), instant);
-}
-
 }  // namespace
 
 uint64_t MonotonicNow()
@@ -151,15 +92,15 @@ uint64_t MonotonicNow()
 
 void StartSimulator(const std::string& elfPath)
 {
-    // The simulator takes the path unquoted, spaces and all, as it always has.
+    // The simulator takes the path unquoted, spaces and all.
     const std::string simulator = OwnExeFolder() + "kevra.exe";
     ShellStart(simulator, elfPath);
 }
 
-void SetBuildRoots(WatcherState& state, const BuildRoots& roots, uint64_t previous)
+bool SetBuildRoots(WatcherState& state, const BuildRoots& roots, uint64_t previous)
 {
     state.tempFolder = roots.tempFolder;
-    SetRoots(state.listing, WithoutSameFolders(WatchedRoots(roots)), previous);
+    return SetRoots(state.listing, WithoutSameFolders(WatchedRoots(roots)), previous);
 }
 
 uint64_t PollBuilds(HWND mainWindow, uint64_t pollInstant, const PollScope& scope, WatcherState& state)
@@ -169,13 +110,19 @@ uint64_t PollBuilds(HWND mainWindow, uint64_t pollInstant, const PollScope& scop
     for (const auto& [path, w] : state.seen.waiting)
         if (w.lookAgainAt != 0 && w.lookAgainAt <= began)
             searched.folders.push_back(FolderOf(path));
-    Search(state.listing, std::move(searched), pollInstant);
+    const bool searchedAny = SearchListing(state.listing, searched, pollInstant);
     const uint64_t ended = MonotonicNow();
+    // Nothing searched and no build waiting: the builds are the ones the text shows, which stays the
+    // same until an age passes a whole minute. The idle poll ends here.
+    if (!searchedAny && state.seen.waiting.empty() && pollInstant >= state.shownAt && pollInstant < state.sameUntil)
+        return 0;
 
     const std::vector<BuildEntry> entries = ListedBuilds(state.listing, pollInstant);
     const Completion done =
         CompleteNewBuilds(state.seen, entries, pollInstant, began, ended, BuildProbe{ MonotonicNow, OpenAlone });
     const std::string status = StatusText(state.tempFolder, entries);
+    state.shownAt = pollInstant;
+    state.sameUntil = SameAgesUntil(entries, pollInstant);
 
     for (size_t i = 0; i < entries.size(); ++i) {
         const BuildEntry& e = entries[i];
@@ -201,14 +148,6 @@ uint64_t PollBuilds(HWND mainWindow, uint64_t pollInstant, const PollScope& scop
     return done.lookAgainAt;
 }
 
-uint64_t PollBuilds(HWND mainWindow, const BuildRoots& roots, uint64_t pollInstant, WatcherState& state)
-{
-    SetBuildRoots(state, roots, pollInstant);
-    PollScope everything;
-    everything.everything = true;
-    return PollBuilds(mainWindow, pollInstant, everything, state);
-}
-
 namespace {
 
 // The watches of the listing's roots, one per root in the same order; null for a root that has none.
@@ -221,22 +160,16 @@ struct Watches {
         for (const ListedRoot& r : listing.roots)
             byRoot.push_back(WatchRoot(r.root));
     }
-    // A stale watch (the root came or went, or was removed and made again) is set again, and its root
-    // searched whole for what changed while it was not watched; a root without one is tried again.
-    // Returns the roots that still have none.
-    std::vector<size_t> Refresh(const BuildListing& listing, PollScope& scope)
+    // A stale watch (the root came or went, or was removed and made again) is set again; a root
+    // without one is tried again. Both go into wake.
+    void Refresh(const BuildListing& listing, Wake& wake)
     {
-        std::vector<size_t> unwatched;
         for (size_t i = 0; i < byRoot.size(); ++i) {
             if (byRoot[i] && !WatchIsStale(*byRoot[i]))
                 continue;
             byRoot[i] = WatchRoot(listing.roots[i].root);
-            if (byRoot[i])
-                scope.wholeRoots.push_back(i);
-            else
-                unwatched.push_back(i);
+            (byRoot[i] ? wake.rewatched : wake.unwatched).push_back(i);
         }
-        return unwatched;
     }
     std::vector<HANDLE> Events() const
     {
@@ -253,22 +186,19 @@ struct Watches {
             if (!byRoot[i])
                 continue;
             const FolderChanges changes = TakeChanges(*byRoot[i]);
-            if (changes.overflow)
-                scope.everything = true;
-            if (changes.rearm) {
+            if (changes.rearm)
                 byRoot[i] = WatchRoot(listing.roots[i].root);
-                scope.roots.push_back(i);
-            }
-            for (const std::string& name : changes.names) {
-                const ChangeScope change = ScopeOfChange(listing.roots[i].root, name);
-                if (change.kind == ChangeScope::Root)
-                    scope.roots.push_back(i);
-                else if (change.kind == ChangeScope::Folder)
-                    scope.folders.push_back(change.folder);
-            }
+            AddChanges(scope, listing, i, changes);
         }
     }
 };
+
+// Set when the PC woke from sleep; the watcher's wait includes it.
+HANDLE ResumeEvent()
+{
+    static const HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    return event;
+}
 
 BuildRoots CurrentRoots(std::vector<std::string>& notYet)
 {
@@ -285,6 +215,11 @@ bool AnyExists(const std::vector<std::string>& folders)
 
 }  // namespace
 
+void TellWatcherOfResume()
+{
+    SetEvent(ResumeEvent());
+}
+
 DWORD WINAPI BuildWatcher(LPVOID mainWindow) noexcept
 {
     CoInitialize(nullptr);
@@ -299,7 +234,7 @@ DWORD WINAPI BuildWatcher(LPVOID mainWindow) noexcept
     watches.Arm(state.listing);
 
     uint64_t previousInstant = 0;
-    uint64_t lastWholeScan = 0;
+    ClockReading previousClock;
     uint64_t nextTimedPoll = 0;
     uint64_t lookAgainAt = 0;
     PollScope scope;
@@ -309,41 +244,45 @@ DWORD WINAPI BuildWatcher(LPVOID mainWindow) noexcept
         const bool timed = now >= nextTimedPoll;
         if (timed) {
             // The IDE's preferences are only looked at (their write times), not read, unless they changed
-            // or a build.path folder they name has come.
+            // or a build.path folder they name has come; only other roots cost a search.
+            Wake wake;
             if (const BuildPathStamp current = ReadBuildPathStamp(); !(current == stamp) || AnyExists(notYet)) {
                 stamp = current;
-                SetBuildRoots(state, CurrentRoots(notYet), previousInstant);
-                watches.Arm(state.listing);
-                scope.everything = true;
+                wake.rootsChanged = SetBuildRoots(state, CurrentRoots(notYet), previousInstant);
+                if (wake.rootsChanged)
+                    watches.Arm(state.listing);
             }
             // Roots without notifications are searched whole at every timed poll: a rebuild into a
             // folder listed already tells nothing else.
-            for (size_t i : watches.Refresh(state.listing, scope))
-                scope.wholeRoots.push_back(i);
-            if (now - lastWholeScan >= WholeScanEvery)
-                scope.everything = true;
+            watches.Refresh(state.listing, wake);
+            AddWake(scope, wake);
         }
         const bool due = lookAgainAt != 0 && lookAgainAt <= now;
         if (timed || due || scope.everything || !scope.roots.empty() || !scope.wholeRoots.empty() ||
             !scope.folders.empty()) {
-            const uint64_t instant = CurrentFileTime();
-            if (scope.everything)
-                lastWholeScan = MonotonicNow();
+            const ClockReading clock{ CurrentFileTime(), MonotonicNow() };
+            // A wall clock put back: what the listing remembers moves back with it.
+            if (const uint64_t step = WallClockStepBack(previousClock, clock); step != 0)
+                ShiftBack(state.listing, step);
+            previousClock = clock;
+            const uint64_t instant = clock.wall;
             lookAgainAt = PollBuilds(window, instant, scope, state);
             previousInstant = instant;
             scope = PollScope{};
             if (timed)
-                nextTimedPoll = MonotonicNow() + PollPause * FileTimeMillisecond;
+                nextTimedPoll = MonotonicNow() + PollPauseMilliseconds * FileTimeMillisecond;
         }
 
         // Sleep until the next timed poll or the next look at a waiting build, or a notification.
         const uint64_t wake = lookAgainAt != 0 ? std::min(nextTimedPoll, lookAgainAt) : nextTimedPoll;
         const uint64_t before = MonotonicNow();
         const DWORD timeout = wake > before ? DWORD((wake - before + FileTimeMillisecond - 1) / FileTimeMillisecond) : 0;
-        const std::vector<HANDLE> events = watches.Events();
-        const DWORD woke = events.empty() ? (Sleep(timeout), WAIT_TIMEOUT)
-                                          : WaitForMultipleObjects(DWORD(events.size()), events.data(), FALSE, timeout);
-        if (woke < WAIT_OBJECT_0 + events.size()) {
+        std::vector<HANDLE> events = watches.Events();
+        events.push_back(ResumeEvent());
+        const DWORD woke = WaitForMultipleObjects(DWORD(events.size()), events.data(), FALSE, timeout);
+        if (woke == WAIT_OBJECT_0 + events.size() - 1) {
+            AddWake(scope, Wake{ .resumed = true });
+        } else if (woke < WAIT_OBJECT_0 + events.size()) {
             Sleep(FoldMilliseconds);
             watches.Take(state.listing, scope);
         }

@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "base/Win32.h"
-#include "watcher/BuildScan.h"
+#include "watcher/BuildListing.h"
+#include "watcher/BuildFolders.h"
 
 struct FolderWatch {
     WatchedRoot root;
@@ -32,13 +33,6 @@ struct FolderWatch {
     FolderWatch(const FolderWatch&) = delete;
     FolderWatch& operator=(const FolderWatch&) = delete;
     ~FolderWatch();   // cancels a pending read before the buffer goes
-};
-
-// What a watch has seen since it was last asked.
-struct FolderChanges {
-    bool overflow = false;       // more than the buffer held: only a whole rescan can tell what changed
-    bool rearm = false;          // the path toward the root changed, or the watch broke: watch again
-    std::vector<std::string> names;   // changed entries, relative to the root
 };
 
 // Watches root, or its nearest existing parent. Null when no watch can be set: the drive gives no

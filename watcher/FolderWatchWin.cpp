@@ -123,7 +123,8 @@ FolderChanges TakeChanges(FolderWatch& watch)
                 Narrow(std::wstring_view(info->FileName, info->FileNameLength / sizeof(wchar_t)));
             if (watch.onRoot)
                 changes.names.push_back(name);
-            else if (SameIgnoringCase(name.substr(0, name.find('\\')), nextComponent) || name.find('~') != std::string::npos)
+            else if (const std::string first = name.substr(0, name.find('\\'));
+                     SameIgnoringCase(first, nextComponent) || MayBeShortNameOf(first, nextComponent))
                 changes.rearm = true;
             if (info->NextEntryOffset == 0 || offset + info->NextEntryOffset >= bytes)
                 break;

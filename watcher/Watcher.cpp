@@ -1,6 +1,7 @@
 #include "watcher/Watcher.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "base/Text.h"
 #include "watcher/AgeText.h"
@@ -35,6 +36,23 @@ std::string StatusText(std::string_view tempFolder, const std::vector<BuildEntry
         status += "Last modified " + BuildAgeText(e.ageMinutes) + " ago" + LineEnd + LineEnd;
     }
     return status;
+}
+
+uint64_t SameAgesUntil(const std::vector<BuildEntry>& entries, uint64_t instant)
+{
+    uint64_t until = std::numeric_limits<uint64_t>::max();
+    for (const BuildEntry& e : entries) {
+        uint64_t next;
+        if (e.lastWrite <= instant) {
+            next = e.lastWrite + ((instant - e.lastWrite) / FileTimeMinute + 1) * FileTimeMinute;
+        } else {
+            // Stamped ahead: the age shrinks to each whole minute, then grows again from 0 past the write.
+            const uint64_t minutes = (e.lastWrite - instant) / FileTimeMinute;
+            next = minutes == 0 ? e.lastWrite + FileTimeMinute : e.lastWrite - minutes * FileTimeMinute + 1;
+        }
+        until = std::min(until, next);
+    }
+    return until;
 }
 
 std::string StatusPath(std::string_view tempFolder, std::string_view hexPath)

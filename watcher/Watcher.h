@@ -11,28 +11,16 @@
 #include <string_view>
 #include <vector>
 
-#include "watcher/BuildScan.h"
-
-// Pause after each poll, in milliseconds.
-constexpr uint32_t PollPauseMilliseconds = 4000;
-// A .hex written less than this before a poll's instant counts as a new build.
-constexpr uint64_t NewBuildWindow = 4 * FileTimeSecond;
-
-// A new .hex counts as written whole once it ends with the Intel HEX end-of-file record and no writer
-// holds it; one without that record is never acted on (a copy of it would replace a good one). Once
-// such a file's size and write time stayed the same this long (a writer may pause between its
-// writes) and no writer holds it, it is cut short: it waits for its next change without more looks.
-constexpr uint64_t QuietTime = 1 * FileTimeSecond;
-// A waiting build that no search has found for this long is forgotten (its folder was removed).
-constexpr uint64_t ForgetWaitingAfter = 60 * FileTimeSecond;
-// A waiting build is looked at again after this, doubling at each look up to QuietTime: a writer
-// that has just finished may still hold the file for a moment.
-constexpr uint64_t FirstLookAgain = 50 * FileTimeMillisecond;
+#include "watcher/BuildFolders.h"
 
 // "Temp folder is "<tempFolder>"" and an empty line, then per entry its numbered, quoted path as
 // StatusPath shows it and a "Last modified <age> ago" line, each followed by an empty line. Every
 // line ends with CR LF.
 std::string StatusText(std::string_view tempFolder, const std::vector<BuildEntry>& entries);
+
+// The first instant after instant at which the whole-minute age of an entry (and so StatusText)
+// differs from its age at instant; the largest instant when there are no entries.
+uint64_t SameAgesUntil(const std::vector<BuildEntry>& entries, uint64_t instant);
 
 // A path under tempFolder (it starts with it, case-sensitively) with every occurrence of tempFolder
 // removed; any other path whole.

@@ -8,6 +8,9 @@
 //   watcher_latency latency <seed> <builds> <label>=<agent.exe> [<label>=<agent.exe> ...]
 //   watcher_latency tree <folder> <build folders>     (two old .hex in each, for the idle-cost probe)
 //   watcher_latency start <temp folder> <agent.exe>   (starts the agent on that TEMP and leaves it)
+//   watcher_latency files <folder> <count>            (plain files of other programs, for the idle-cost probe)
+//   watcher_latency churn <folder> <seconds>          (makes and deletes ~DF*.tmp files there, as the shell does)
+//   watcher_latency answer <seconds>                  (how fast the running agent's main window answers)
 //
 // The fake kevra.exe beside this program logs each start's .elf path and the moment it started.
 #include <windows.h>
@@ -292,6 +295,71 @@ int Start(const std::string& temp, const std::string& agentExe)
     return AgentWindow(agent.dwProcessId) ? 0 : 1;
 }
 
+int Files(const std::string& folder, int count)
+{
+    CreateDirectoryW(W(folder).c_str(), nullptr);
+    for (int k = 0; k < count; ++k) {
+        UniqueHandle file(CreateFileW(W(folder + "cache_" + std::to_string(100000 + k) + ".dat").c_str(), GENERIC_WRITE,
+                                      0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        DWORD written = 0;
+        WriteFile(file.get(), "x", 1, &written, nullptr);
+    }
+    return 0;
+}
+
+// Twenty ~DF*.tmp files a second, each written and deleted again.
+int Churn(const std::string& folder, int seconds)
+{
+    unsigned n = 0;
+    for (const DWORD end = GetTickCount() + DWORD(seconds) * 1000; GetTickCount() < end; Sleep(50)) {
+        char name[32];
+        std::snprintf(name, sizeof name, "~DF%04X.tmp", ++n & 0xFFFF);
+        const std::string path = folder + name;
+        {
+            UniqueHandle file(CreateFileW(W(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+            DWORD written = 0;
+            WriteFile(file.get(), "scratch", 7, &written, nullptr);
+        }
+        DeleteFileW(W(path).c_str());
+    }
+    return 0;
+}
+
+// The agent's main window, by its title, whatever process it is in.
+HWND AnyAgentWindow()
+{
+    HWND found = nullptr;
+    EnumWindows([](HWND w, LPARAM p) -> BOOL {
+        wchar_t title[128]{};
+        GetWindowTextW(w, title, 128);
+        if (std::wstring(title).find(L"Arduino compiler monitoring agent") == std::wstring::npos)
+            return TRUE;
+        *reinterpret_cast<HWND*>(p) = w;
+        return FALSE;
+    }, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// A message sent to the main window every 50 ms: how long each takes to come back.
+int Answer(int seconds)
+{
+    const HWND window = AnyAgentWindow();
+    if (!window) {
+        std::printf("no agent window\n");
+        return 1;
+    }
+    std::vector<double> ms;
+    for (const DWORD end = GetTickCount() + DWORD(seconds) * 1000; GetTickCount() < end; Sleep(50)) {
+        const uint64_t before = Now();
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
+        ms.push_back(double(Now() - before) / double(Ms));
+    }
+    std::printf("main window: %zu messages, answered in p50 %.1f ms, p95 %.1f ms, worst %.1f ms\n", ms.size(),
+                Percentile(ms, 0.5), Percentile(ms, 0.95), Percentile(ms, 1.0));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -304,8 +372,17 @@ int main(int argc, char** argv)
         return Tree(argv[2], std::atoi(argv[3]));
     if (mode == "start" && argc == 4)
         return Start(argv[2], argv[3]);
+    if (mode == "files" && argc == 4)
+        return Files(argv[2], std::atoi(argv[3]));
+    if (mode == "churn" && argc == 4)
+        return Churn(argv[2], std::atoi(argv[3]));
+    if (mode == "answer" && argc == 3)
+        return Answer(std::atoi(argv[2]));
     std::fprintf(stderr, "usage: watcher_latency latency <seed> <builds> <label>=<agent.exe>...\n"
                          "       watcher_latency tree <folder> <build folders>\n"
-                         "       watcher_latency start <temp folder> <agent.exe>\n");
+                         "       watcher_latency start <temp folder> <agent.exe>\n"
+                         "       watcher_latency files <folder> <count>\n"
+                         "       watcher_latency churn <folder> <seconds>\n"
+                         "       watcher_latency answer <seconds>\n");
     return 2;
 }

@@ -20,6 +20,15 @@
 
 namespace {
 
+// A poll that searches everything, for the roots given.
+uint64_t PollBuilds(HWND mainWindow, const BuildRoots& roots, uint64_t pollInstant, WatcherState& state)
+{
+    SetBuildRoots(state, roots, pollInstant);
+    PollScope everything;
+    everything.everything = true;
+    return PollBuilds(mainWindow, pollInstant, everything, state);
+}
+
 constexpr int64_t Ms = 10'000;
 constexpr int Builds = 100;
 constexpr int Sketches = 20;

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# What the agent costs while nothing is built: its CPU time and the Wine server's over 60 s, with a
-# TEMP of 2,000 old build folders (4,000 .hex) and with an empty TEMP, for the agent of this tree and,
-# when a commit is given, the agent as it stood there, one after the other in one run.
+# What the agent costs while nothing is built: its CPU time and the Wine server's over 60 s, with an
+# empty TEMP, a TEMP of 2,000 and one of 20,000 old build folders (two .hex in each), and a TEMP of
+# 20,000 other files where a process makes and deletes ~DF*.tmp files twenty times a second (as the
+# shell and Office do), for the agent of this tree and, when a commit is given, the agent as it stood
+# there, one after the other in one run. With 20,000 builds, how fast the main window answers too.
 # Usage: bench/watcher/idle-cost.sh [before-commit] [seconds]   (WINEPREFIX is honoured)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -16,7 +18,7 @@ work=$PWD/build/idle-cost
 if [ -z "${DISPLAY:-}" ]; then exec scripts/with-display.sh "$0" "$@"; fi
 
 rm -rf "$work"
-mkdir -p "$work/empty" "$work/big"
+mkdir -p "$work/empty" "$work/big" "$work/huge" "$work/churn"
 agents=()
 [ -n "$before" ] && agents+=("before=$(bench/watcher/agent-at.sh "$before")")
 agents+=("after=$PWD/$build/core/kevra-agent.exe")
@@ -24,10 +26,10 @@ probe=$PWD/$build/bench/watcher/watcher_latency.exe
 wine_path() { echo "Z:${1//\//\\}"; }
 ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 
-measure() {   # label, TEMP folder name under $work, what to call it
-    local label=$1 temp=$work/$2 shown=$3 folder=$work/agent-$1
+measure() {   # label, TEMP folder name under $work, what to call it, [churn | answer]
+    local label=$1 temp=$work/$2 shown=$3 extra=${4:-} folder=$work/agent-$1
     tests/wine/run-wine.sh "$probe" start "$(wine_path "$temp")\\" "$(wine_path "$folder/kevra-agent.exe")"
-    sleep 10   # its first whole scan, and a Wine server that has settled
+    sleep 20   # its first whole scan, and a Wine server that has settled
     local pid server="" dir s
     pid=$(pgrep -n -f "agent-$label.kevra-agent.exe" || true)
     # The prefix's Wine server works in a folder named after the prefix's device and inode.
@@ -36,10 +38,17 @@ measure() {   # label, TEMP folder name under $work, what to call it
         [ "$(basename "$(readlink "/proc/$s/cwd")")" = "$dir" ] && server=$s
     done
     if [ -z "$pid" ] || [ -z "$server" ]; then echo "$label: agent ($pid) or Wine server ($server) not found"; return; fi
-    local a0 s0 a1 s1 hz
+    local a0 s0 a1 s1 hz churner=""
+    if [ "$extra" = churn ]; then
+        tests/wine/run-wine.sh "$probe" churn "$(wine_path "$temp")\\" "$((seconds + 5))" &
+        churner=$!
+    fi
     a0=$(ticks "$pid"); s0=$(ticks "$server")
     sleep "$seconds"
     a1=$(ticks "$pid"); s1=$(ticks "$server")
+    [ -n "$churner" ] && wait "$churner"
+    # After the CPU figures, so that the probe's messages are not in them.
+    [ "$extra" = answer ] && tests/wine/run-wine.sh "$probe" answer "$seconds" | sed "s/^/$label  /"
     kill "$pid" 2>/dev/null || true
     sleep 2
     hz=$(getconf CLK_TCK)
@@ -48,6 +57,8 @@ measure() {   # label, TEMP folder name under $work, what to call it
 }
 
 tests/wine/run-wine.sh "$probe" tree "$(wine_path "$work/big")\\" 2000
+tests/wine/run-wine.sh "$probe" tree "$(wine_path "$work/huge")\\" 20000
+tests/wine/run-wine.sh "$probe" files "$(wine_path "$work/churn")\\" 20000
 echo "idle for $seconds s: CPU time of the agent and of the Wine server, and each as a share of one core"
 printf "%-8s %-14s %18s   %18s\n" agent TEMP "agent" "Wine server"
 for a in "${agents[@]}"; do
@@ -57,4 +68,6 @@ for a in "${agents[@]}"; do
     cp "$build/bench/watcher/kevra.exe" "$work/agent-$label/kevra.exe"
     measure "$label" empty "empty"
     measure "$label" big "2000 folders"
+    measure "$label" huge "20000 folders" answer
+    measure "$label" churn "~ churn" churn
 done

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "watcher/BuildListing.h"
+#include "watcher/Watcher.h"
 
 namespace {
 
@@ -105,6 +106,19 @@ TEST(BuildListing, AChangeCostsTheSearchOfTheFolderItNames)
         { "a short name that may stand for a build folder", Temp, "ARDUIN~1\\BLINKI~1.HEX", ChangeScope::Root, "" },
         { "a short name of a file in a build folder", Temp, "build1.tmp\\BLINKC~1.HEX", ChangeScope::Folder,
           "C:\\T\\build1.tmp\\" },
+        { "the short name of arduino-sketch-*", Temp, "ARDUIN~2", ChangeScope::Root, "" },
+        { "the short name of build*.tmp", Temp, "BUILD1~1.TMP", ChangeScope::Root, "" },
+        { "a hashed short name of build*.tmp", Temp, "BU3F2A~1.TMP", ChangeScope::Root, "" },
+        { "Wine's short name of arduino_build_*", Temp, "ARDU~K3B", ChangeScope::Root, "" },
+        { "the shell's and Office's churn", Temp, "~DF1A2B.tmp", ChangeScope::Nothing, "" },
+        { "a short name of another program's folder", Temp, "CHROME~1.TMP", ChangeScope::Nothing, "" },
+        { "a short name with another extension", Temp, "BUILD1~1.LOG", ChangeScope::Nothing, "" },
+        { "a tilde in a long name", Temp, "build~notes.txt", ChangeScope::Nothing, "" },
+        { "a short name of a file in a build folder that is no .hex", Temp, "build1.tmp\\BLINKI~1.ELF",
+          ChangeScope::Nothing, "" },
+        { "churn in a build folder", Temp, "arduino_build_1\\~DF1A2B.tmp", ChangeScope::Nothing, "" },
+        { "build.path: a short name of a .hex", BuildPath, "GAMEIN~1.HEX", ChangeScope::Folder, "D:\\B\\" },
+        { "build.path: churn", BuildPath, "~DF1A2B.tmp", ChangeScope::Nothing, "" },
         { "any folder of the sketches root", Sketches, "0123ABCD\\Game.ino.hex", ChangeScope::Folder,
           "C:\\L\\arduino\\sketches\\0123ABCD\\" },
         { "build.path: a .hex directly in it", BuildPath, "Game.ino.hex", ChangeScope::Folder, "D:\\B\\" },
@@ -117,4 +131,219 @@ TEST(BuildListing, AChangeCostsTheSearchOfTheFolderItNames)
         EXPECT_EQ(c.kind, scope.kind);
         EXPECT_EQ(c.folder, scope.folder);
     }
+}
+
+// The wall clock put back an hour, then a find that comes late (a root searched only at the timed
+// poll, or one listed anew after it was made again): the build written since is still new, both in a
+// folder listed before the step and in a folder that the late listing finds first.
+TEST(BuildListing, AWallClockPutBackLeavesALateFoundBuildNew)
+{
+    constexpr uint64_t Hour = 3600 * Second;
+    BuildListing listing;
+    SeenBuilds seen;
+    SetRoots(listing, { Temp }, 0);
+    RecordRootListing(listing, 0, { "arduino_build_1" }, Instant);
+    RecordFolderSearch(listing, "C:\\T\\arduino_build_1\\", {}, Instant);
+    NewBuilds(seen, ListedBuilds(listing, Instant), Instant);
+    const ClockReading first{ Instant, 500 * Second };
+
+    // The next poll, 4 s later on the monotonic clock, reads a wall clock an hour behind.
+    const ClockReading second{ Instant - Hour + 4 * Second, 504 * Second };
+    const uint64_t step = WallClockStepBack(first, second);
+    EXPECT_EQ(Hour, step);
+    ShiftBack(listing, step);
+
+    // Both builds written 10 s after the step, found 50 s later.
+    const uint64_t written = second.wall + 10 * Second, found = second.wall + 60 * Second;
+    RecordRootListing(listing, 0, { "arduino_build_1", "arduino_build_2" }, found);
+    RecordFolderSearch(listing, "C:\\T\\arduino_build_1\\", { { "a.ino.hex", written, 13 } }, found);
+    RecordFolderSearch(listing, "C:\\T\\arduino_build_2\\", { { "b.ino.hex", written, 13 } }, found);
+    const std::vector<BuildEntry> entries = ListedBuilds(listing, found);
+    ASSERT_EQ(2u, entries.size());
+    EXPECT_EQ((std::vector<bool>{ true, true }), NewBuilds(seen, entries, found));
+}
+
+TEST(BuildListing, OnlyAWallClockPutBackCountsAsAStep)
+{
+    const ClockReading before{ Instant, 100 * Second };
+    const struct {
+        const char* what;
+        ClockReading previous, now;
+        uint64_t step;
+    } cases[] = {
+        { "no reading before", { 0, 0 }, { Instant, 104 * Second }, 0 },
+        { "both clocks ran alike", before, { Instant + 4 * Second, 104 * Second }, 0 },
+        { "the jitter of two reads", before, { Instant + 3500 * Second / 1000, 104 * Second }, 0 },
+        { "put forward a day", before, { Instant + 86400 * Second, 104 * Second }, 0 },
+        { "put back 10 s", before, { Instant - 6 * Second, 104 * Second }, 10 * Second },
+        { "stood still for 8 s", before, { Instant, 108 * Second }, 8 * Second },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.step, WallClockStepBack(c.previous, c.now));
+    }
+}
+
+// The next component of the way to a root that does not exist yet, as a short name: what makes the
+// watch on its parent watch again.
+TEST(BuildListing, AShortNameMayStandOnlyForALongNameOfItsStartAndExtension)
+{
+    const struct {
+        const char* name;
+        const char* longName;
+        bool may;
+    } cases[] = {
+        { "MYBUIL~1", "My Builds", true },
+        { "mybuil~1", "My Builds", true },
+        { "MY1F2A~1", "My Builds", true },
+        { "ARDUIN~1", "arduino", true },
+        { "SKETCH~1.OLD", "sketches.old", true },
+        { "SKETCH~1", "sketches.old", false },
+        { "~DF1A2B.tmp", "My Builds", false },
+        { "OTHERF~1", "My Builds", false },
+        { "MYBUILDS", "My Builds", false },    // no tilde: a long name of its own
+        { "MYBUILDIN~1", "My Buildings", false },   // more than 8 before the dot
+        { "MYBUIL~", "My Builds", false },
+        { "MYBU~A!B", "My Builds", false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + " for " + c.longName);
+        EXPECT_EQ(c.may, MayBeShortNameOf(c.name, c.longName));
+    }
+}
+
+// What a poll searches besides the notifications' names: nothing at a timed poll while every watch is
+// healthy; every root after a resume from sleep or when build.path named other folders; a root whose
+// watch was set again, and one without notifications, whole.
+TEST(BuildListing, OnlyALostWatchAResumeOrOtherRootsCostAWholeSearch)
+{
+    const struct {
+        const char* what;
+        Wake wake;
+        bool everything;
+        std::vector<size_t> wholeRoots;
+    } cases[] = {
+        { "the timed poll, every watch healthy", {}, false, {} },
+        { "a resume from sleep", { .resumed = true }, true, {} },
+        { "build.path names another folder", { .rootsChanged = true }, true, {} },
+        { "a watch set again", { .rewatched = { 1 } }, false, { 1 } },
+        { "a root without notifications", { .unwatched = { 0, 2 } }, false, { 0, 2 } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        PollScope scope;
+        AddWake(scope, c.wake);
+        EXPECT_EQ(c.everything, scope.everything);
+        EXPECT_EQ(c.wholeRoots, scope.wholeRoots);
+        EXPECT_TRUE(scope.roots.empty());
+        EXPECT_TRUE(scope.folders.empty());
+    }
+}
+
+// A preferences.txt rewritten with the same build.path gives the same roots: nothing is taken up anew.
+TEST(BuildListing, TheSameRootsAgainAreNoChange)
+{
+    BuildListing listing;
+    EXPECT_TRUE(SetRoots(listing, { Temp, BuildPath }, 0));
+    RecordRootListing(listing, 0, { "build1.tmp" }, Instant);
+    EXPECT_FALSE(SetRoots(listing, { Temp, BuildPath }, Instant + 4 * Second));
+    EXPECT_EQ(Instant, listing.roots[0].listedAt);
+    EXPECT_EQ(1u, listing.folders.count("C:\\T\\build1.tmp\\"));
+    EXPECT_TRUE(SetRoots(listing, { Temp }, Instant + 8 * Second));
+    EXPECT_TRUE(SetRoots(listing, { BuildPath, Temp }, Instant + 8 * Second));   // another order: other indexes
+}
+
+// How one watch's report turns into searches.
+TEST(BuildListing, AWatchReportTurnsIntoSearches)
+{
+    BuildListing listing;
+    SetRoots(listing, { Temp, BuildPath }, 0);
+    {
+        SCOPED_TRACE("names");
+        PollScope scope;
+        AddChanges(scope, listing, 0,
+                   { false, false, { "arduino_build_1\\Blink.ino.hex", "arduino_build_2", "~DF1A2B.tmp", "x.log" } });
+        EXPECT_FALSE(scope.everything);
+        EXPECT_EQ(std::vector<size_t>{ 0 }, scope.roots);
+        EXPECT_TRUE(scope.wholeRoots.empty());
+        EXPECT_EQ(std::vector<std::string>{ "C:\\T\\arduino_build_1\\" }, scope.folders);
+    }
+    {
+        SCOPED_TRACE("a watch that must be set again: its root whole");
+        PollScope scope;
+        AddChanges(scope, listing, 1, { false, true, {} });
+        EXPECT_FALSE(scope.everything);
+        EXPECT_EQ(std::vector<size_t>{ 1 }, scope.wholeRoots);
+    }
+    {
+        SCOPED_TRACE("an overflow or a failed read: everything");
+        PollScope scope;
+        AddChanges(scope, listing, 0, { true, false, {} });
+        EXPECT_TRUE(scope.everything);
+    }
+}
+
+// Which root a folder belongs to: the one it is a build folder of, whatever its case.
+TEST(BuildListing, AFolderBelongsToTheRootWhoseBuildFolderItIs)
+{
+    BuildListing listing;
+    SetRoots(listing, { Temp, Sketches, BuildPath }, 0);
+    const struct {
+        const char* folder;
+        std::optional<size_t> root;
+    } cases[] = {
+        { "C:\\T\\arduino_build_1\\", 0 },
+        { "c:\\t\\BUILD1.TMP\\", 0 },
+        { "C:\\T\\arduino_build_1", 0 },
+        { "C:\\T\\Outlook\\", std::nullopt },                   // not a build folder's name
+        { "C:\\T\\arduino_build_1\\sketch\\", std::nullopt },   // deeper
+        { "C:\\T\\", std::nullopt },                            // TEMP itself is no build folder
+        { "C:\\L\\arduino\\sketches\\0123ABCD\\", 1 },
+        { "D:\\B\\", 2 },
+        { "d:\\b", 2 },
+        { "D:\\B\\sub\\", std::nullopt },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.folder);
+        EXPECT_EQ(c.root, RootOf(listing, c.folder));
+    }
+}
+
+// What a poll searches: the folders named once each, a folder not listed yet through its root, the
+// roots listed anew in their order, whole or for their new folders only.
+TEST(BuildListing, ASearchListsTheRootsFirstAndThenTheFoldersOnce)
+{
+    BuildListing listing;
+    SetRoots(listing, { Temp, Sketches, BuildPath }, 0);
+    RecordRootListing(listing, 0, { "arduino_build_1", "arduino_build_2" }, Instant);
+    RecordRootListing(listing, 2, { "" }, Instant);
+
+    PollScope scope;
+    scope.folders = { "C:\\T\\arduino_build_1\\", "C:\\T\\arduino_build_1\\", "C:\\L\\arduino\\sketches\\NEW\\",
+                      "C:\\T\\Outlook\\" };
+    scope.wholeRoots = { 2 };
+    SearchPlan plan = PlanSearch(listing, scope);
+    ASSERT_EQ(2u, plan.roots.size());
+    EXPECT_EQ(1u, plan.roots[0].index);   // the sketches root, for the folder it has not listed
+    EXPECT_FALSE(plan.roots[0].whole);
+    EXPECT_EQ(2u, plan.roots[1].index);
+    EXPECT_TRUE(plan.roots[1].whole);
+    EXPECT_EQ(std::vector<std::string>{ "C:\\T\\arduino_build_1\\" }, plan.folders);
+
+    // The sketches root's listing adds its new folder; build.path, listed whole, its folder; a root
+    // that cannot be searched adds nothing and holds nothing.
+    TakeRootListing(listing, plan, plan.roots[0], std::vector<std::string>{ "NEW" }, Instant + Second);
+    TakeRootListing(listing, plan, plan.roots[1], std::vector<std::string>{ "" }, Instant + Second);
+    EXPECT_EQ((std::vector<std::string>{ "C:\\T\\arduino_build_1\\", "C:\\L\\arduino\\sketches\\NEW\\", "D:\\B\\" }),
+              plan.folders);
+    TakeRootListing(listing, plan, { 0, true }, std::nullopt, Instant + Second);
+    EXPECT_TRUE(listing.roots[0].folders.empty());
+    EXPECT_EQ(3u, plan.folders.size());
+
+    PollScope everything;
+    everything.everything = true;
+    const SearchPlan all = PlanSearch(listing, everything);
+    ASSERT_EQ(3u, all.roots.size());
+    for (const PlannedRoot& r : all.roots)
+        EXPECT_TRUE(r.whole);
 }

@@ -2,7 +2,7 @@
 
 #include "base/Text.h"
 #include "watcher/AgeText.h"
-#include "watcher/BuildScan.h"
+#include "watcher/BuildFolders.h"
 
 namespace {
 // 2026-12-09 12:00:00 UTC as a file time; any instant would do.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "watcher/Watcher.h"
 
 namespace {
@@ -423,4 +425,37 @@ TEST(CompleteNewBuilds, ABuildActedOnIsNotActedOnAgainUnderAnotherPath)
         ASSERT_EQ(std::vector<bool>{ true }, poll("C:\\T\\arduino_build_1\\a.ino.hex", file, -500, 0));
         EXPECT_EQ(std::vector<bool>{ c.acts }, poll(c.path, c.identity, c.write, 1000 * Ms));
     }
+}
+
+// The status text of an idle poll is the one before until an age passes a whole minute.
+TEST(StatusText, AgesStayTheSameUntilTheFirstOfThemPassesAWholeMinute)
+{
+    const struct {
+        const char* what;
+        std::vector<int64_t> writes;   // relative to Instant
+        int64_t until;                 // relative to Instant
+    } cases[] = {
+        { "30 s old", { -30 * Second }, 30 * Second },
+        { "exactly a minute old", { -60 * Second }, 60 * Second },
+        { "the youngest of two is not the first to change", { -10 * Second, -115 * Second }, 5 * Second },
+        { "stamped 90 s ahead: its age falls to 0 minutes", { 90 * Second }, 30 * Second + 1 },
+        { "stamped 20 s ahead: 0 minutes until a minute after the write", { 20 * Second }, 80 * Second },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<BuildEntry> entries;
+        for (int64_t w : c.writes)
+            entries.push_back(MakeBuildEntry("C:\\T\\build1.tmp\\a.hex", Instant + w, Instant));
+        const uint64_t until = SameAgesUntil(entries, Instant);
+        EXPECT_EQ(Instant + c.until, until);
+        // The text is the same just before, and differs at that instant.
+        std::vector<BuildEntry> before, at;
+        for (int64_t w : c.writes) {
+            before.push_back(MakeBuildEntry("C:\\T\\build1.tmp\\a.hex", Instant + w, until - 1));
+            at.push_back(MakeBuildEntry("C:\\T\\build1.tmp\\a.hex", Instant + w, until));
+        }
+        EXPECT_EQ(StatusText("C:\\T\\", entries), StatusText("C:\\T\\", before));
+        EXPECT_NE(StatusText("C:\\T\\", entries), StatusText("C:\\T\\", at));
+    }
+    EXPECT_EQ(std::numeric_limits<uint64_t>::max(), SameAgesUntil({}, Instant));
 }

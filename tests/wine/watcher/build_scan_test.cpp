@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "Fixture.h"
-#include "watcher/BuildScan.h"
+#include "watcher/BuildFolders.h"
 
 namespace {
 

@@ -15,6 +15,15 @@ namespace {
 
 constexpr uint64_t Second = 10'000'000;
 
+// A poll that searches everything, for the roots given.
+uint64_t PollBuilds(HWND mainWindow, const BuildRoots& roots, uint64_t pollInstant, WatcherState& state)
+{
+    SetBuildRoots(state, roots, pollInstant);
+    PollScope everything;
+    everything.everything = true;
+    return PollBuilds(mainWindow, pollInstant, everything, state);
+}
+
 // A hidden window of this thread that the watcher posts its status messages to.
 struct TestWindow {
     HWND window = CreateWindowExW(0, L"STATIC", L"main", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr, nullptr,

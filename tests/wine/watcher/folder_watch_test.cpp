@@ -70,6 +70,8 @@ TEST(FolderWatch, AMissingRootIsWatchedThroughItsNearestParent)
     EXPECT_EQ(temp.path, watch->target);
 
     WriteFileBytes(temp.path + "unrelated.tmp", "another program's file");
+    WriteFileBytes(temp.path + "~DF1A2B.tmp", "the shell's churn");
+    DeleteFileW(Widen(temp.path + "~DF1A2B.tmp").c_str());
     const FolderChanges unrelated = WaitForChanges(*watch, [](const FolderChanges&) { return false; }, 1000);
     EXPECT_FALSE(unrelated.rearm);
     EXPECT_TRUE(unrelated.names.empty());

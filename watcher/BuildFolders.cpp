@@ -1,4 +1,4 @@
-#include "watcher/BuildScan.h"
+#include "watcher/BuildFolders.h"
 
 #include <algorithm>
 #include <limits>
@@ -39,22 +39,21 @@ bool EndsIgnoringCase(std::string_view text, std::string_view suffix)
     return text.size() >= suffix.size() && SameIgnoringCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
-// True when folder is a build folder directly below one of the roots: listed there already.
-bool ListedByARoot(const std::vector<WatchedRoot>& roots, std::string_view folder)
-{
-    for (const WatchedRoot& r : roots) {
-        if (r.names == BuildFolderNames::Itself || !StartsIgnoringCase(folder, r.folder))
-            continue;
-        std::string_view name = folder.substr(r.folder.size());
-        if (!name.empty() && name.back() == '\\')
-            name.remove_suffix(1);
-        if (name.find('\\') == std::string_view::npos && IsBuildFolderName(r.names, name))
-            return true;
-    }
-    return false;
-}
-
 }  // namespace
+
+bool IsBuildFolderOf(const WatchedRoot& root, std::string_view folder)
+{
+    if (!folder.empty() && folder.back() == '\\')
+        folder.remove_suffix(1);
+    std::string_view own = root.folder;
+    own.remove_suffix(own.empty() ? 0 : 1);
+    if (root.names == BuildFolderNames::Itself)
+        return SameIgnoringCase(folder, own);
+    if (folder.size() <= root.folder.size() || !StartsIgnoringCase(folder, root.folder))
+        return false;
+    const std::string_view name = folder.substr(root.folder.size());
+    return name.find('\\') == std::string_view::npos && IsBuildFolderName(root.names, name);
+}
 
 std::vector<WatchedRoot> WatchedRoots(const BuildRoots& roots)
 {
@@ -76,7 +75,8 @@ std::vector<WatchedRoot> WatchedRoots(const BuildRoots& roots)
     // A build.path in TEMP (arduino_build_1, say) is one of TEMP's build folders already: searched
     // twice, its builds would be acted on twice.
     for (const std::string& folder : roots.buildPathFolders)
-        if (!folder.empty() && !ListedByARoot(watched, folder))
+        if (!folder.empty() && std::none_of(watched.begin(), watched.end(),
+                                            [&](const WatchedRoot& r) { return IsBuildFolderOf(r, folder); }))
             add(folder, BuildFolderNames::Itself, folder);   // the user's own choice: trusted
     return watched;
 }

@@ -1,4 +1,4 @@
-// watcher/BuildScan.h: the build folders of every Arduino IDE and the .hex files in them, each with its
+// watcher/BuildFolders.h: the build folders of every Arduino IDE and the .hex files in them, each with its
 // age at one instant, youngest first. The searches are the Win32 layer's; they open no file and read
 // no file's contents, because the watcher runs them for as long as the process lives. Nothing that a
 // watched folder holds is followed out of it: links (reparse points) are passed over.
@@ -11,11 +11,7 @@
 #include <vector>
 
 #include "base/Text.h"
-
-// Times are Windows file times: 100-nanosecond units since 1 January 1601 UTC.
-constexpr uint64_t FileTimeSecond = 10'000'000;
-constexpr uint64_t FileTimeMillisecond = FileTimeSecond / 1000;
-constexpr uint64_t FileTimeMinute = 60 * FileTimeSecond;
+#include "watcher/WatcherTiming.h"
 
 struct BuildEntry {
     std::string hexPath;   // build folder + file name as the search returned it
@@ -60,6 +56,11 @@ struct WatchedRoot {
     std::string trustedBase;
     bool operator==(const WatchedRoot&) const = default;
 };
+// True when folder (with or without its trailing backslash) is a build folder of root: the root
+// itself for a build.path, else a folder directly below the root whose name root's names allow;
+// compared without regard to case. Tells which root a folder belongs to.
+bool IsBuildFolderOf(const WatchedRoot& root, std::string_view folder);
+
 // Every root once, compared without regard to case; a build.path folder that another root lists as
 // one of its build folders, or that is another root, is left out.
 std::vector<WatchedRoot> WatchedRoots(const BuildRoots& roots);
@@ -82,7 +83,8 @@ struct HexFile {
 };
 
 // Every plain, non-hidden, non-system, listed *.hex in every build folder of every root, ordered:
-// one whole scan. A missing root, or a folder that cannot be searched, adds nothing.
+// one whole scan, a listing searched whole (BuildListing.h). A missing root, or a folder that cannot
+// be searched, adds nothing.
 std::vector<BuildEntry> ScanBuilds(const BuildRoots& roots, uint64_t scanInstant);
 
 // The names of root's build folders, or nullopt when the root cannot be searched (missing, or a link

@@ -4,7 +4,8 @@
 
 #include "base/Text.h"
 #include "base/Win32.h"
-#include "watcher/BuildScan.h"
+#include "watcher/BuildListing.h"
+#include "watcher/BuildFolders.h"
 
 namespace {
 
@@ -98,20 +99,26 @@ std::optional<std::vector<HexFile>> ListHexFiles(const std::string& folder)
     return files;
 }
 
+bool SearchListing(BuildListing& listing, const PollScope& scope, uint64_t instant)
+{
+    SearchPlan plan = PlanSearch(listing, scope);
+    // Roots first: the folders their listings find join the folders searched after.
+    for (const PlannedRoot& root : plan.roots)
+        TakeRootListing(listing, plan, root, ListBuildFolders(listing.roots[root.index].root), instant);
+    for (const std::string& folder : plan.folders)
+        if (std::optional<std::vector<HexFile>> files = ListHexFiles(folder))
+            RecordFolderSearch(listing, folder, std::move(*files), instant);
+    return !plan.roots.empty() || !plan.folders.empty();
+}
+
 std::vector<BuildEntry> ScanBuilds(const BuildRoots& roots, uint64_t scanInstant)
 {
-    std::vector<std::string> folders;
-    for (const WatchedRoot& root : WithoutSameFolders(WatchedRoots(roots)))
-        if (const auto names = ListBuildFolders(root))
-            for (const std::string& name : *names)
-                folders.push_back(name.empty() ? root.folder : root.folder + name + "\\");
-    std::vector<BuildEntry> entries;
-    for (const std::string& folder : folders)
-        if (const auto files = ListHexFiles(folder))
-            for (const HexFile& f : *files)
-                entries.push_back(MakeBuildEntry(folder + f.name, f.lastWrite, scanInstant, f.size));
-    OrderBuilds(entries);
-    return entries;
+    BuildListing listing;
+    SetRoots(listing, WithoutSameFolders(WatchedRoots(roots)), 0);
+    PollScope everything;
+    everything.everything = true;
+    SearchListing(listing, everything, scanInstant);
+    return ListedBuilds(listing, scanInstant);
 }
 
 std::optional<FileIdentity> IdentityOf(const std::string& path)
