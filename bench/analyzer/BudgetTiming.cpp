@@ -235,14 +235,18 @@ int main(int argc, char** argv)
 
     std::printf("%d runs of each; from the command to the window visible (polled every %lu ms)\n", runs,
                 PollMs);
-    std::vector<std::pair<std::string, std::vector<double>>> analyzerP50;   // label/scenario, p50s
-    for (int i = 3; i < argc; ++i) {   // "<label>=<agent.exe>"
+    // Scenario by scenario, the agents one right after the other: what else the machine does then
+    // weighs on their figures alike.
+    std::vector<std::pair<std::string, std::string>> agents;   // label, agent.exe
+    for (int i = 3; i < argc; ++i) {                           // "<label>=<agent.exe>"
         const std::string labelled = argv[i];
         const size_t eq = labelled.find('=');
-        const std::string label = labelled.substr(0, eq);
+        agents.emplace_back(labelled.substr(0, eq), labelled.substr(eq + 1));
+    }
+    for (const Scenario& s : scenarios) {
         std::vector<double> p50s;
-        for (const Scenario& s : scenarios) {
-            const Figures f = Run(labelled.substr(eq + 1), realBuilds, s, runs, kept);
+        for (const auto& [label, exe] : agents) {
+            const Figures f = Run(exe, realBuilds, s, runs, kept);
             std::printf("%s, %s (%zu build%s written, %zu kept copies):\n", label.c_str(), s.label, s.builds.size(),
                         s.builds.size() == 1 ? "" : "s", f.kept);
             if (!f.failure.empty())
@@ -254,15 +258,11 @@ int main(int argc, char** argv)
             p50s.push_back(Percentile(f.analyzerMs, 0.5));
             std::fflush(stdout);
         }
-        analyzerP50.emplace_back(label, p50s);
+        // The analyzer's p50 of each later agent against the first one's.
+        for (size_t a = 1; a < agents.size(); ++a)
+            if (p50s[0] > 0)
+                std::printf("analyzer p50, %s: %s / %s = %.2f\n", s.label, agents[a].first.c_str(),
+                            agents[0].first.c_str(), p50s[a] / p50s[0]);
     }
-    // The analyzer's p50 of each later agent against the first one's, scenario by scenario.
-    for (size_t a = 1; a < analyzerP50.size(); ++a)
-        for (size_t s = 0; s < std::size(scenarios); ++s) {
-            const double base = analyzerP50[0].second[s], other = analyzerP50[a].second[s];
-            if (base > 0)
-                std::printf("analyzer p50, %s: %s / %s = %.2f\n", scenarios[s].label, analyzerP50[a].first.c_str(),
-                            analyzerP50[0].first.c_str(), other / base);
-        }
     return 0;
 }
