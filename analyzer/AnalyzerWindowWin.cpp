@@ -75,11 +75,16 @@ void SetUpList(HWND list)
 }
 
 // What the window keeps while it is open: the run's result and the order the list shows it in.
+// Posted to itself once the window shows: run the tools on the previous build now.
+constexpr UINT PreparePreviousMessage = WM_APP + 10;
+
 struct AnalyzerState {
     AnalysisResult result;
     ListSort sort;
     std::vector<size_t> order;   // the list's row i is result.rows[order[i]]
     bool budgetOpen = false;
+    bool preparing = false;       // the previous build's tools run
+    bool budgetWanted = false;    // "Budget and changes" asked for meanwhile
 };
 
 AnalyzerState& StateOf(HWND window)
@@ -228,7 +233,21 @@ INT_PTR CALLBACK AnalyzerWindowProc(HWND window, UINT message, WPARAM wParam, LP
         // The window's own result, kept on it for the export, the sorting and the copy.
         SetWindowLongPtrW(window, DWLP_USER, lParam);
         FillWindow(window, *reinterpret_cast<const AnalyzerState*>(lParam));
+        // Once the window shows, the previous build's tools run, while the user reads the list.
+        PostMessageW(window, PreparePreviousMessage, 0, 0);
         return TRUE;
+    case PreparePreviousMessage: {
+        AnalyzerState& state = StateOf(window);
+        state.preparing = true;
+        AnalyzePreviousBuild(state.result.elfPath);
+        if (!IsWindow(window))
+            return TRUE;
+        state.preparing = false;
+        if (state.budgetWanted)
+            PostMessageW(window, WM_COMMAND, MAKEWPARAM(IdBudgetAndChanges, 0), 0);
+        state.budgetWanted = false;
+        return TRUE;
+    }
     case WM_NOTIFY: {
         const auto* header = reinterpret_cast<const NMHDR*>(lParam);
         if (header->idFrom != IdSymbolList)
@@ -264,6 +283,10 @@ INT_PTR CALLBACK AnalyzerWindowProc(HWND window, UINT message, WPARAM wParam, LP
         case IdBudgetAndChanges: {
             // One at a time: the window is modal, but a command may come while its figures are read.
             AnalyzerState& state = StateOf(window);
+            if (state.preparing) {
+                state.budgetWanted = true;   // opened once the previous build's tools are done
+                return TRUE;
+            }
             if (state.budgetOpen)
                 return TRUE;
             state.budgetOpen = true;

@@ -15,4 +15,7 @@
 // is the analyzer window's own result, whose rows are the build's symbols. Nothing is reported: a
 // figure that cannot be read is shown as absent.
 void ShowBudgetWindow(HWND owner, const AnalysisResult& current);
+// Runs the tools on the kept previous build of elfPath unless their reports stand beside it already,
+// so that the window opens without waiting for them. Serves the thread's messages while they run.
+void AnalyzePreviousBuild(const std::string& elfPath);
 INT_PTR CALLBACK BudgetWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept;

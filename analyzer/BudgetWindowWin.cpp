@@ -137,6 +137,21 @@ std::string LocalClockText(uint64_t fileTime)
     return ClockText(local.wHour, local.wMinute, local.wSecond);
 }
 
+// The kept copy that is the previous build of the analysed .elf (whose bytes are given), as a path.
+std::optional<std::string> PreviousKeptCopy(const std::string& elfPath, const PlainFile& elf)
+{
+    const std::string folder = KeptBuildsFolder();
+    const std::vector<KeptFile> kept = folder.empty() ? std::vector<KeptFile>{} : ListKeptBuilds(folder);
+    const std::optional<std::string> previous =
+        PreviousOfAnalysedBuild(kept, KeptSketchKey(HexFileNameOfElf(elfPath)), elf.writeTime, [&](const KeptFile& f) {
+            if (f.size != elf.bytes.size())
+                return false;
+            const std::optional<PlainFile> copy = ReadPlainFile(folder + f.name, KeptElfByteLimit);
+            return copy && copy->bytes == elf.bytes;
+        });
+    return previous ? std::optional(folder + *previous) : std::nullopt;
+}
+
 BudgetView WorkOutBudget(const AnalysisResult& current)
 {
     BudgetView view;
@@ -169,24 +184,14 @@ BudgetView WorkOutBudget(const AnalysisResult& current)
 
     // The previous build of the same sketch among the kept copies.
     const std::string hexName = BuildName(current.elfPath) + ".hex";
-    const std::string folder = KeptBuildsFolder();
-    const std::vector<KeptFile> kept = folder.empty() ? std::vector<KeptFile>{} : ListKeptBuilds(folder);
-    const std::optional<std::string> previous =
-        elf ? PreviousOfAnalysedBuild(kept, KeptSketchKey(HexFileNameOfElf(current.elfPath)), elf->writeTime,
-                                      [&](const KeptFile& f) {
-                                          if (f.size != elf->bytes.size())
-                                              return false;
-                                          const std::optional<PlainFile> copy = ReadPlainFile(folder + f.name, KeptElfByteLimit);
-                                          return copy && copy->bytes == elf->bytes;
-                                      })
-            : std::nullopt;
-    const std::optional<PlainFile> before = previous ? ReadPlainFile(folder + *previous, KeptElfByteLimit) : std::nullopt;
+    const std::optional<std::string> previous = elf ? PreviousKeptCopy(current.elfPath, *elf) : std::nullopt;
+    const std::optional<PlainFile> before = previous ? ReadPlainFile(*previous, KeptElfByteLimit) : std::nullopt;
     if (!before) {
         view.changesLine = NoEarlierBuildLine(hexName);
         return view;
     }
     const std::optional<ElfImage> beforeImage = ReadElfImage(before->bytes);
-    const AnalysisResult beforeAnalysis = AnalyzeKeptBuild(folder + *previous);
+    const AnalysisResult beforeAnalysis = AnalyzeKeptBuild(*previous);
     view.changes = SymbolChanges(beforeAnalysis.rows, current.rows);
     const int64_t programChange = image && beforeImage ? int64_t(program) - int64_t(ProgramStorageBytes(*beforeImage)) : 0;
     const int64_t dataChange = image && beforeImage ? int64_t(data) - int64_t(GlobalVariableBytes(*beforeImage)) : 0;
@@ -269,6 +274,13 @@ INT_PTR CALLBACK BudgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
         break;
     }
     return FALSE;
+}
+
+void AnalyzePreviousBuild(const std::string& elfPath)
+{
+    const std::optional<PlainFile> elf = ReadPlainFile(elfPath, ElfByteLimit);
+    if (const std::optional<std::string> previous = elf ? PreviousKeptCopy(elfPath, *elf) : std::nullopt)
+        AnalyzeKeptBuild(*previous);
 }
 
 void ShowBudgetWindow(HWND owner, const AnalysisResult& current)
