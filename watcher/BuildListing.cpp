@@ -116,6 +116,7 @@ std::vector<std::string> RecordRootListing(BuildListing& listing, size_t i, cons
             // Made after the root's last listing (or found at the first): its files are new builds
             // only when written since that listing.
             at->second.previousSearch = r.listedAt;
+            at->second.searchAgain = r.listedAt != 0;
             added.push_back(folder);
         }
         folders.push_back(std::move(folder));
@@ -126,6 +127,17 @@ std::vector<std::string> RecordRootListing(BuildListing& listing, size_t i, cons
     r.folders = std::move(folders);
     r.listedAt = instant;
     return added;
+}
+
+std::vector<std::string> TakeFoldersToSearchAgain(BuildListing& listing)
+{
+    std::vector<std::string> folders;
+    for (auto& [path, f] : listing.folders)
+        if (f.searchAgain) {
+            f.searchAgain = false;
+            folders.push_back(path);
+        }
+    return folders;
 }
 
 void ForgetRoot(BuildListing& listing, size_t i, uint64_t instant)

@@ -17,6 +17,9 @@ struct ListedFolder {
     uint64_t searchedAt = 0;       // the instant of its last search; 0: not searched yet
     uint64_t previousSearch = 0;   // the search before that, or the listing of its root that found it
     std::vector<HexFile> files;
+    // Made since the root's first listing: searched once more at the next timed poll, since the
+    // notifications of a folder just made may be lost while the system takes it into the watch.
+    bool searchAgain = false;
 };
 
 struct ListedRoot {
@@ -39,6 +42,8 @@ bool SetRoots(BuildListing& listing, const std::vector<WatchedRoot>& roots, uint
 // instant. Returns the folders that were not listed before and want a search.
 std::vector<std::string> RecordRootListing(BuildListing& listing, size_t i, const std::vector<std::string>& names,
                                            uint64_t instant);
+// The folders made since their root's first listing and not yet searched again; their marks go.
+std::vector<std::string> TakeFoldersToSearchAgain(BuildListing& listing);
 // A root that cannot be searched (gone) holds nothing.
 void ForgetRoot(BuildListing& listing, size_t i, uint64_t instant);
 

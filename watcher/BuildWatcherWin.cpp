@@ -256,6 +256,8 @@ DWORD WINAPI BuildWatcher(LPVOID mainWindow) noexcept
             // folder listed already tells nothing else.
             watches.Refresh(state.listing, wake);
             AddWake(scope, wake);
+            for (std::string& folder : TakeFoldersToSearchAgain(state.listing))
+                scope.folders.push_back(std::move(folder));
         }
         const bool due = lookAgainAt != 0 && lookAgainAt <= now;
         if (timed || due || scope.everything || !scope.roots.empty() || !scope.wholeRoots.empty() ||

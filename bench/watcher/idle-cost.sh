@@ -29,9 +29,17 @@ ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 measure() {   # label, TEMP folder name under $work, what to call it, [churn | answer]
     local label=$1 temp=$work/$2 shown=$3 extra=${4:-} folder=$work/agent-$1
     tests/wine/run-wine.sh "$probe" start "$(wine_path "$temp")\\" "$(wine_path "$folder/kevra-agent.exe")"
-    sleep 20   # its first whole scan, and a Wine server that has settled
     local pid server="" dir s
     pid=$(pgrep -n -f "agent-$label.kevra-agent.exe" || true)
+    # Its first whole scan done (less than 50 ms of CPU in 2 s, within 3 minutes), and a Wine server
+    # that has settled.
+    sleep 10
+    local settled=0 t0 t1
+    while [ -n "$pid" ] && [ "$settled" -lt 90 ]; do
+        t0=$(ticks "$pid"); sleep 2; t1=$(ticks "$pid")
+        [ $((t1 - t0)) -lt 5 ] && break
+        settled=$((settled + 1))
+    done
     # The prefix's Wine server works in a folder named after the prefix's device and inode.
     dir="server-$(printf %x "$(stat -c %d "$WINEPREFIX")")-$(printf %x "$(stat -c %i "$WINEPREFIX")")"
     for s in $(pgrep wineserver); do

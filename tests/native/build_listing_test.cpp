@@ -347,3 +347,17 @@ TEST(BuildListing, ASearchListsTheRootsFirstAndThenTheFoldersOnce)
     for (const PlannedRoot& r : all.roots)
         EXPECT_TRUE(r.whole);
 }
+
+// A folder made while the agent runs is searched once more at the next timed poll: the notification
+// of a .hex written into it at once may be lost while the system takes the new folder into the watch.
+TEST(BuildListing, AFolderMadeWhileWatchedIsSearchedOnceMore)
+{
+    BuildListing listing;
+    SetRoots(listing, { Temp }, 0);
+    RecordRootListing(listing, 0, { "arduino_build_1" }, Instant);
+    EXPECT_TRUE(TakeFoldersToSearchAgain(listing).empty());   // found at the first listing
+    RecordRootListing(listing, 0, { "arduino_build_1", "arduino_build_2" }, Instant + Second);
+    RecordFolderSearch(listing, "C:\\T\\arduino_build_2\\", {}, Instant + Second);
+    EXPECT_EQ(std::vector<std::string>{ "C:\\T\\arduino_build_2\\" }, TakeFoldersToSearchAgain(listing));
+    EXPECT_TRUE(TakeFoldersToSearchAgain(listing).empty());
+}
