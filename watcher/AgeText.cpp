@@ -13,7 +13,7 @@ std::string BuildAgeText(int32_t ageMinutes)
 {
     if (ageMinutes < 60)
         return Counted(ageMinutes, "minute");
-    if (ageMinutes < 1440) {
+    if (ageMinutes < AgeTextLastChangeMinutes) {
         const int32_t hours = ageMinutes / 60;
         const int32_t rest = ageMinutes - 60 * hours;
         std::string text = Counted(hours, "hour");

@@ -8,3 +8,5 @@
 // Minutes under an hour, hours and minutes under a day (1440 minutes), else "more than a day".
 // The plural "s" only for values above 1, so 0 reads "0 minute".
 std::string BuildAgeText(int32_t ageMinutes);
+// From this age on the text stays "more than a day".
+constexpr int32_t AgeTextLastChangeMinutes = 1440;

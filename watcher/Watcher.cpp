@@ -44,7 +44,10 @@ uint64_t SameAgesUntil(const std::vector<BuildEntry>& entries, uint64_t instant)
     for (const BuildEntry& e : entries) {
         uint64_t next;
         if (e.lastWrite <= instant) {
-            next = e.lastWrite + ((instant - e.lastWrite) / FileTimeMinute + 1) * FileTimeMinute;
+            const uint64_t minutes = (instant - e.lastWrite) / FileTimeMinute;
+            if (minutes >= uint64_t(AgeTextLastChangeMinutes))
+                continue;
+            next = e.lastWrite + (minutes + 1) * FileTimeMinute;
         } else {
             // Stamped ahead: the age shrinks to each whole minute, then grows again from 0 past the write.
             const uint64_t minutes = (e.lastWrite - instant) / FileTimeMinute;

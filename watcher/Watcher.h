@@ -18,8 +18,9 @@
 // line ends with CR LF.
 std::string StatusText(std::string_view tempFolder, const std::vector<BuildEntry>& entries);
 
-// The first instant after instant at which the whole-minute age of an entry (and so StatusText)
-// differs from its age at instant; the largest instant when there are no entries.
+// The first instant after instant at which the age text of an entry (and so StatusText) differs from
+// its text at instant: when its whole-minute age next changes, except that a build written a day or
+// more before instant reads "more than a day" for good. The largest instant when no text will change.
 uint64_t SameAgesUntil(const std::vector<BuildEntry>& entries, uint64_t instant);
 
 // A path under tempFolder (it starts with it, case-sensitively) with every occurrence of tempFolder

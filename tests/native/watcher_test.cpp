@@ -440,6 +440,8 @@ TEST(StatusText, AgesStayTheSameUntilTheFirstOfThemPassesAWholeMinute)
         { "the youngest of two is not the first to change", { -10 * Second, -115 * Second }, 5 * Second },
         { "stamped 90 s ahead: its age falls to 0 minutes", { 90 * Second }, 30 * Second + 1 },
         { "stamped 20 s ahead: 0 minutes until a minute after the write", { 20 * Second }, 80 * Second },
+        { "23 h 59 min 30 s old: a minute later it is more than a day", { -(1439 * 60 + 30) * Second }, 30 * Second },
+        { "a day old beside one of 50 s", { -1440 * 60 * Second, -50 * Second }, 10 * Second },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -458,4 +460,13 @@ TEST(StatusText, AgesStayTheSameUntilTheFirstOfThemPassesAWholeMinute)
         EXPECT_NE(StatusText("C:\\T\\", entries), StatusText("C:\\T\\", at));
     }
     EXPECT_EQ(std::numeric_limits<uint64_t>::max(), SameAgesUntil({}, Instant));
+    // Builds a day old or more read "more than a day" for good: an idle poll never has to list them.
+    std::vector<BuildEntry> old;
+    for (int64_t w : { -1440 * 60 * Second, -3 * 1440 * 60 * Second - 7 * Second })
+        old.push_back(MakeBuildEntry("C:\\T\\build1.tmp\\a.hex", Instant + w, Instant));
+    EXPECT_EQ(std::numeric_limits<uint64_t>::max(), SameAgesUntil(old, Instant));
+    std::vector<BuildEntry> later;
+    for (const BuildEntry& e : old)
+        later.push_back(MakeBuildEntry(e.hexPath, e.lastWrite, Instant + 400 * 1440 * 60 * Second));
+    EXPECT_EQ(StatusText("C:\\T\\", old), StatusText("C:\\T\\", later));
 }
