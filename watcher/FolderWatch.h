@@ -16,14 +16,24 @@
 #include "watcher/BuildListing.h"
 #include "watcher/BuildFolders.h"
 
+struct FolderStamp {
+    uint64_t fileIndex = 0;
+    uint64_t created = 0;
+    bool operator==(const FolderStamp&) const = default;
+};
+
 struct FolderWatch {
     WatchedRoot root;
     std::string target;   // the folder watched: the root itself, or its nearest existing parent
     bool onRoot = false;
-    // Of target when the watch was set: its identity and creation time (a file index may be given
-    // again to a folder made where one was removed).
-    std::optional<FileIdentity> identity;
-    uint64_t created = 0;
+    // Of target when the watch was set (a file index may be given again to a folder made where one
+    // was removed, so its creation time too).
+    std::optional<FolderStamp> stamp;
+    // The write times of target's parent and, for a watch on a parent, of target itself when a look
+    // last found the watch sound, each while it lay far enough back that a later change would move it;
+    // 0: to be looked at.
+    uint64_t parentWrite = 0;
+    uint64_t targetWrite = 0;
     UniqueHandle folder;
     UniqueHandle event;   // set when notifications are waiting
     OVERLAPPED overlapped{};
@@ -41,8 +51,9 @@ std::unique_ptr<FolderWatch> WatchRoot(const WatchedRoot& root);
 
 // True when the watch no longer watches what its root names now: the root came or went, or the
 // folder watched was removed and made again (another folder under the same name), so that its
-// notifications would never come. Such a watch is set again.
-bool WatchIsStale(const FolderWatch& watch);
+// notifications would never come. Such a watch is set again. Cheap while nothing changed: the way
+// to a root is looked over only after the entries of a folder on it changed.
+bool WatchIsStale(FolderWatch& watch);
 
 // The notifications that arrived, if the watch's event is set, and a new request for more. Does not
 // wait.

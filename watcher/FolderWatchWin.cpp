@@ -1,5 +1,7 @@
 #include "watcher/FolderWatch.h"
 
+#include <winternl.h>
+
 #include "base/Text.h"
 
 namespace {
@@ -14,17 +16,51 @@ bool IsFolder(const std::string& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// A folder's identity and creation time; nullopt when it cannot be opened.
-std::optional<std::pair<FileIdentity, uint64_t>> StampOf(const std::string& folder)
+// The file index of an open file or folder; 0 when the system gives none.
+uint64_t FileIndexOf(HANDLE file)
+{
+    // The index alone: GetFileInformationByHandle also asks for the volume's serial number, which
+    // costs some twenty times as much, and the watcher checks each watch every few seconds.
+    using Query = LONG(NTAPI*)(HANDLE, IO_STATUS_BLOCK*, void*, ULONG, FILE_INFORMATION_CLASS);
+    static const auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationFile")));
+    IO_STATUS_BLOCK status{};
+    LARGE_INTEGER index{};
+    constexpr auto FileInternalInformation = FILE_INFORMATION_CLASS(6);
+    if (!query || query(file, &status, &index, sizeof index, FileInternalInformation) < 0)
+        return 0;
+    return uint64_t(index.QuadPart);
+}
+
+// A folder's file index and creation time; nullopt when it cannot be opened. Its volume is left out:
+// the stamps compared are those of one path.
+std::optional<FolderStamp> StampOf(const std::string& folder)
 {
     UniqueHandle handle(CreateFileW(Widen(folder).c_str(), FILE_READ_ATTRIBUTES,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!handle || !GetFileInformationByHandle(handle.get(), &info))
+    FILE_BASIC_INFO basic;
+    if (!handle || !GetFileInformationByHandleEx(handle.get(), FileBasicInfo, &basic, sizeof basic))
         return std::nullopt;
-    return std::pair{ FileIdentity{ info.dwVolumeSerialNumber, JoinHalves(info.nFileIndexHigh, info.nFileIndexLow) },
-                      JoinHalves(info.ftCreationTime.dwHighDateTime, info.ftCreationTime.dwLowDateTime) };
+    return FolderStamp{ FileIndexOf(handle.get()), uint64_t(basic.CreationTime.QuadPart) };
+}
+
+// A folder's write time that lies this close to the moment it was read may not move for an entry
+// made a moment later (FAT keeps write times to 2 s).
+constexpr uint64_t WriteTimeGrain = 4 * 10'000'000ULL;
+
+// A folder's write time when it can be read and lies far enough back that a later change of its
+// entries would move it; 0 otherwise.
+uint64_t SettledWriteTime(const std::string& folder)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (folder.empty() || !GetFileAttributesExW(Widen(folder).c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    const uint64_t write = JoinHalves(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const uint64_t wall = JoinHalves(now.dwHighDateTime, now.dwLowDateTime);
+    return write < wall && wall - write > WriteTimeGrain ? write : 0;
 }
 
 // The root's folder, or the nearest of its parents that exists; "" when none does.
@@ -74,10 +110,7 @@ std::unique_ptr<FolderWatch> WatchRoot(const WatchedRoot& root)
     watch->root = root;
     watch->target = target;
     watch->onRoot = SameIgnoringCase(target, root.folder);
-    if (const auto stamp = StampOf(target)) {
-        watch->identity = stamp->first;
-        watch->created = stamp->second;
-    }
+    watch->stamp = StampOf(target);
     watch->folder = UniqueHandle(CreateFileW(Widen(target).c_str(), FILE_LIST_DIRECTORY,
                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr));
@@ -88,13 +121,24 @@ std::unique_ptr<FolderWatch> WatchRoot(const WatchedRoot& root)
     return watch;
 }
 
-bool WatchIsStale(const FolderWatch& watch)
+bool WatchIsStale(FolderWatch& watch)
 {
-    const std::string target = NearestExisting(watch.root.folder);
-    if (!SameIgnoringCase(target, watch.target) || !watch.identity)
-        return true;
-    const auto stamp = StampOf(target);
-    return !stamp || stamp->first != *watch.identity || stamp->second != watch.created;
+    // The watched folder can only have gone or been made again with a change of its parent's entries,
+    // and a missing root's next folder can only have come with a change of the watched parent's: each
+    // moves that folder's write time, and only what it concerns is looked at again. A look for a name
+    // that is not there reads the whole folder under Wine (TEMP, with its thousands of entries), and
+    // Wine's creation time of a folder moves with every change of its entries.
+    const uint64_t parentWrite = SettledWriteTime(ParentFolder(WithoutTrailingBackslashes(watch.target)));
+    const uint64_t targetWrite = watch.onRoot ? 0 : SettledWriteTime(watch.target);
+    const bool parentSame = parentWrite != 0 && parentWrite == watch.parentWrite;
+    const bool targetSame = watch.onRoot || (targetWrite != 0 && targetWrite == watch.targetWrite);
+    if (!parentSame && StampOf(watch.target) != watch.stamp)
+        return true;   // gone, or another folder under its name
+    if (!targetSame && !SameIgnoringCase(NearestExisting(watch.root.folder), watch.target))
+        return true;   // the way to the root changed
+    watch.parentWrite = parentWrite;
+    watch.targetWrite = targetWrite;
+    return false;
 }
 
 FolderChanges TakeChanges(FolderWatch& watch)

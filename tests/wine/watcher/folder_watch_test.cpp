@@ -84,6 +84,49 @@ TEST(FolderWatch, AMissingRootIsWatchedThroughItsNearestParent)
     EXPECT_TRUE(watch->onRoot);
 }
 
+// Folders' write times an hour back, as those of folders nobody has touched for a while.
+void SetWrittenAnHourAgo(std::initializer_list<std::string> folders)
+{
+    for (const std::string& f : folders)
+        SetWriteTime(f, NowFileTime() - 3600ULL * 10'000'000);
+}
+
+// A watch is looked over only once the entries of a folder on its way changed, and then goes stale
+// for what concerns it alone: another program's file in the watched parent of a missing root, or in
+// the root itself, leaves it sound; the root's first folder coming, or the root made again, does not.
+TEST(FolderWatch, AWatchGoesStaleForChangesOnTheWayToItsRootAlone)
+{
+    ScratchFolder scratch("watch-way");
+    const std::string temp = scratch.path + "Temp\\";
+    MakeFolder(temp);
+    const WatchedRoot sketches{ temp + "arduino\\sketches\\", BuildFolderNames::Any, temp };
+    const WatchedRoot builds{ temp, BuildFolderNames::TempBuilds, temp };
+    SetWrittenAnHourAgo({ scratch.path, temp });
+    const std::unique_ptr<FolderWatch> missing = WatchRoot(sketches), root = WatchRoot(builds);
+    ASSERT_TRUE(missing && root);
+    EXPECT_FALSE(missing->onRoot);
+    EXPECT_TRUE(root->onRoot);
+    for (int look = 0; look < 2; ++look) {
+        EXPECT_FALSE(WatchIsStale(*missing));
+        EXPECT_FALSE(WatchIsStale(*root));
+    }
+
+    WriteFileBytes(temp + "~DF1A2B.tmp", "another program's file");
+    EXPECT_FALSE(WatchIsStale(*missing));
+    EXPECT_FALSE(WatchIsStale(*root));
+    SetWrittenAnHourAgo({ temp });
+    EXPECT_FALSE(WatchIsStale(*missing));
+    EXPECT_FALSE(WatchIsStale(*root));
+
+    MakeFolder(temp + "arduino");
+    EXPECT_TRUE(WatchIsStale(*missing));
+    EXPECT_FALSE(WatchIsStale(*root));
+
+    ASSERT_TRUE(MoveFileW(Widen(scratch.path + "Temp").c_str(), Widen(scratch.path + "Temp.old").c_str()));
+    MakeFolder(temp);
+    EXPECT_TRUE(WatchIsStale(*root));
+}
+
 // A root removed (or moved away) and made again between two looks is another folder under the same name: the old
 // watch would never report again, so it counts as stale; a watch set anew does not, and reports.
 TEST(FolderWatch, ARootMadeAgainMakesItsWatchStale)
