@@ -283,7 +283,9 @@ DWORD WINAPI BuildWatcher(LPVOID mainWindow) noexcept
         events.push_back(ResumeEvent());
         const DWORD woke = WaitForMultipleObjects(DWORD(events.size()), events.data(), FALSE, timeout);
         if (woke == WAIT_OBJECT_0 + events.size() - 1) {
-            AddWake(scope, Wake{ .resumed = true });
+            Wake resumed;
+            resumed.resumed = true;
+            AddWake(scope, resumed);
         } else if (woke < WAIT_OBJECT_0 + events.size()) {
             Sleep(FoldMilliseconds);
             watches.Take(state.listing, scope);

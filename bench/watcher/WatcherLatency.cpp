@@ -141,7 +141,8 @@ HWND AgentWindow(DWORD processId)
 
 struct Figures {
     int started = 0, missed = 0, doubled = 0;
-    std::vector<double> latencyMs;
+    std::vector<double> latencyMs;   // to the simulator's first instruction
+    std::vector<double> askedMs;     // to the making of its process: what the agent takes
 };
 
 Figures RunAgent(const std::string& label, const std::string& agentExe, std::vector<Build> builds)
@@ -207,9 +208,10 @@ Figures RunAgent(const std::string& label, const std::string& agentExe, std::vec
     const std::string text = ReadAll(log);
     for (size_t from = 0, end; (end = text.find("\r\n", from)) != std::string::npos; from = end + 2) {
         const std::string entry = text.substr(from, end - from);
-        const size_t tab = entry.rfind('\t');
+        const size_t createdTab = entry.rfind('\t'), tab = entry.rfind('\t', createdTab - 1);
         const std::string elf = entry.substr(0, tab);
-        const uint64_t started = std::stoull(entry.substr(tab + 1));
+        const uint64_t started = std::stoull(entry.substr(tab + 1, createdTab - tab - 1));
+        const uint64_t created = std::stoull(entry.substr(createdTab + 1));
         ++figures.started;
         std::optional<size_t> match;
         for (size_t i = 0; i < builds.size(); ++i) {
@@ -220,9 +222,10 @@ Figures RunAgent(const std::string& label, const std::string& agentExe, std::vec
         }
         if (!match)
             continue;
-        if (++startsOf[*match] == 1)
+        if (++startsOf[*match] == 1) {
             figures.latencyMs.push_back(double(int64_t(started - builds[*match].writeTime)) / double(Ms));
-        else
+            figures.askedMs.push_back(double(int64_t(created - builds[*match].writeTime)) / double(Ms));
+        } else
             ++figures.doubled;
     }
     for (size_t i = 0; i < builds.size(); ++i)
@@ -248,12 +251,16 @@ int Latency(unsigned seed, int count, const std::vector<std::string>& agents)
         multiPart += !b.pausesMs.empty();
     std::printf("seed %u: %d builds on %d sketches, %d of them written in several parts\n", seed, count, Sketches,
                 multiPart);
-    std::printf("%-10s %7s %7s %7s %9s %9s %9s\n", "agent", "starts", "missed", "doubled", "p50 ms", "p95 ms", "worst ms");
+    std::printf("From each .hex's write to the simulator: to its process made (the agent's part), and to its\n"
+                "first instruction (with Wine's start of a process)\n");
+    std::printf("%-10s %7s %7s %7s %9s %9s %9s   %9s %9s %9s\n", "agent", "starts", "missed", "doubled", "made p50",
+                "p95", "worst", "ran p50", "p95", "worst");
     for (const std::string& labelled : agents) {   // "<label>=<agent.exe>"
         const size_t eq = labelled.find('=');
         const std::string label = labelled.substr(0, eq);
         const Figures f = RunAgent(label, labelled.substr(eq + 1), builds);
-        std::printf("%-10s %7d %7d %7d %9.0f %9.0f %9.0f\n", label.c_str(), f.started, f.missed, f.doubled,
+        std::printf("%-10s %7d %7d %7d %9.0f %9.0f %9.0f   %9.0f %9.0f %9.0f\n", label.c_str(), f.started, f.missed,
+                    f.doubled, Percentile(f.askedMs, 0.5), Percentile(f.askedMs, 0.95), Percentile(f.askedMs, 1.0),
                     Percentile(f.latencyMs, 0.5), Percentile(f.latencyMs, 0.95), Percentile(f.latencyMs, 1.0));
         std::fflush(stdout);
     }

@@ -384,8 +384,9 @@ TEST_F(CsvExport, WhereNoFileCanBeMadeOrPutBesideItTheFileIsWrittenInPlaceAndIts
         reader = UniqueHandle{};
         EXPECT_EQ(c.written ? bytes : earlier, ReadFileBytes(path));
         const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
-        if (c.attributes)
+        if (c.attributes) {
             EXPECT_EQ(c.attributes & kept, GetFileAttributesW(Widen(path).c_str()) & kept);
+        }
         EXPECT_EQ(std::vector<std::string>{ c.name }, Files());   // nothing left beside it
         SetFileAttributesW(Widen(path).c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(Widen(path).c_str());

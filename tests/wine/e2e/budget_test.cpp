@@ -354,8 +354,9 @@ TEST_F(BudgetRoad, HeaderClicksSortTheAnalyzersListAndTheSelectedRowIsCopied)
         ASSERT_TRUE(ClickListHeader(list, c.column));
         WaitFor([&] { return bool(sorted(c.column, c.reversed)); }, 5000);
         EXPECT_TRUE(sorted(c.column, c.reversed));
-        if (c.column == 0 && !c.reversed)
+        if (c.column == 0 && !c.reversed) {
             EXPECT_NE(original, ListRows(list));
+        }
     }
 
     // Copy with Ctrl+C, then with "Copy" from the list's context menu opened by a right click on the

@@ -2,7 +2,9 @@
 // CR LF to the file named by KEVRA_FAKE_SIMULATOR_LOG, then ends. Tests count and compare the lines.
 // When KEVRA_FAKE_SIMULATOR_PROBE names a path, the line gets a tab and "present" or "absent" after
 // the parameters, as that path stood when the simulator started. When KEVRA_FAKE_SIMULATOR_CLOCK is
-// set, a tab and the moment it started, as a decimal file time, come last.
+// set, a tab and the moment it started, then a tab and the moment the system made its process (the
+// starting program's request; Wine takes far longer than Windows from there to the first
+// instruction), each as a decimal file time, come last.
 #include <windows.h>
 
 #include <string>
@@ -40,8 +42,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     wchar_t probe[MAX_PATH * 4];
     if (GetEnvironmentVariableW(L"KEVRA_FAKE_SIMULATOR_PROBE", probe, MAX_PATH * 4))
         line += GetFileAttributesW(probe) != INVALID_FILE_ATTRIBUTES ? "\tpresent" : "\tabsent";
-    if (GetEnvironmentVariableW(L"KEVRA_FAKE_SIMULATOR_CLOCK", nullptr, 0))
-        line += "\t" + std::to_string((uint64_t{started.dwHighDateTime} << 32) | started.dwLowDateTime);
+    if (GetEnvironmentVariableW(L"KEVRA_FAKE_SIMULATOR_CLOCK", nullptr, 0)) {
+        FILETIME created{}, exited, kernel, user;
+        GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+        line += "\t" + std::to_string((uint64_t{started.dwHighDateTime} << 32) | started.dwLowDateTime) + "\t" +
+                std::to_string((uint64_t{created.dwHighDateTime} << 32) | created.dwLowDateTime);
+    }
     line += "\r\n";
     // Several simulators may start at once: retry while another one holds the file.
     for (int attempt = 0; attempt < 500; ++attempt) {
