@@ -3,6 +3,7 @@
 #include <winternl.h>
 
 #include "base/Text.h"
+#include "watcher/WatcherTiming.h"
 
 namespace {
 
@@ -44,10 +45,6 @@ std::optional<FolderStamp> StampOf(const std::string& folder)
         return std::nullopt;
     return FolderStamp{ FileIndexOf(handle.get()), uint64_t(basic.CreationTime.QuadPart) };
 }
-
-// A folder's write time that lies this close to the moment it was read may not move for an entry
-// made a moment later (FAT keeps write times to 2 s).
-constexpr uint64_t WriteTimeGrain = 4 * 10'000'000ULL;
 
 // A folder's write time when it can be read and lies far enough back that a later change of its
 // entries would move it; 0 otherwise.

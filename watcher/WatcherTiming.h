@@ -11,6 +11,10 @@ constexpr uint64_t FileTimeMinute = 60 * FileTimeSecond;
 // Pause after each timed poll, in milliseconds: the status text's ages, and the search of roots that
 // give no notifications.
 constexpr uint32_t PollPauseMilliseconds = 4000;
+// A folder's write time that lies this close to the moment it was read may not move for an entry
+// made a moment later (FAT keeps write times to 2 s): a watch's way is looked over again until its
+// folders' write times lie further back.
+constexpr uint64_t WriteTimeGrain = 4 * FileTimeSecond;
 // Notifications arriving this close together, in milliseconds, are taken up by one poll.
 constexpr uint32_t FoldMilliseconds = 30;
 
