@@ -52,6 +52,9 @@ std::string ShortPathOf(const std::string& path);
 // nullopt when neither does, since a best-fit copy of the name would name another file or none.
 std::optional<std::string> AnsiFittingPath(const std::string& path);
 
+// The wall clock now, as a file time (UTC).
+uint64_t CurrentFileTime();
+
 // The file system's attributes of path, nullopt when it reports none (no such file or folder).
 std::optional<DWORD> AttributesOf(const std::string& path);
 // True when the file system reports attributes for the path (a file or a folder).

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "base/Text.h"
+
 std::wstring Widen(std::string_view utf8)
 {
     if (utf8.empty())
@@ -97,6 +99,13 @@ std::optional<DWORD> AttributesOf(const std::string& path)
 {
     const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
     return attributes == INVALID_FILE_ATTRIBUTES ? std::nullopt : std::optional(attributes);
+}
+
+uint64_t CurrentFileTime()
+{
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return JoinHalves(now.dwHighDateTime, now.dwLowDateTime);
 }
 
 bool PathExists(const std::string& path)

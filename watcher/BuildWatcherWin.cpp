@@ -16,15 +16,6 @@
 
 namespace {
 
-uint64_t CurrentFileTime()
-{
-    SYSTEMTIME now;
-    GetSystemTime(&now);
-    FILETIME t{};
-    SystemTimeToFileTime(&now, &t);
-    return JoinHalves(t.dwHighDateTime, t.dwLowDateTime);
-}
-
 // The old copy bears the build's own .hex name; the new one is the name less ".cpp.hex" + ".HEX".
 // homedir is looked at again before each copy: a folder that went, or was replaced by a file, or never
 // was one, gets nothing deleted and nothing copied. Files are told apart by identity, not by name: a
@@ -208,9 +199,7 @@ BuildRoots CurrentRoots(std::vector<std::string>& notYet)
 
 bool AnyExists(const std::vector<std::string>& folders)
 {
-    return std::any_of(folders.begin(), folders.end(), [](const std::string& f) {
-        return GetFileAttributesW(Widen(f).c_str()) != INVALID_FILE_ATTRIBUTES;
-    });
+    return std::any_of(folders.begin(), folders.end(), PathExists);
 }
 
 }  // namespace

@@ -11,12 +11,6 @@ constexpr DWORD BufferBytes = 64 * 1024;   // what a network drive allows at mos
 constexpr DWORD WatchedChanges = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME |
                                  FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE;
 
-bool IsFolder(const std::string& path)
-{
-    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // The file index of an open file or folder; 0 when the system gives none.
 uint64_t FileIndexOf(HANDLE file)
 {
@@ -54,9 +48,7 @@ uint64_t SettledWriteTime(const std::string& folder)
     if (folder.empty() || !GetFileAttributesExW(Widen(folder).c_str(), GetFileExInfoStandard, &data))
         return 0;
     const uint64_t write = JoinHalves(data.ftLastWriteTime.dwHighDateTime, data.ftLastWriteTime.dwLowDateTime);
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    const uint64_t wall = JoinHalves(now.dwHighDateTime, now.dwLowDateTime);
+    const uint64_t wall = CurrentFileTime();
     return write < wall && wall - write > WriteTimeGrain ? write : 0;
 }
 

@@ -74,9 +74,7 @@ void SetWriteTime(const std::string& path, uint64_t fileTime)
 
 uint64_t NowFileTime()
 {
-    FILETIME t;
-    GetSystemTimeAsFileTime(&t);
-    return (uint64_t{t.dwHighDateTime} << 32) | t.dwLowDateTime;
+    return CurrentFileTime();
 }
 
 namespace {
