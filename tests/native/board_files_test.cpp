@@ -9,7 +9,7 @@ namespace {
 
 using Members = std::vector<std::pair<std::string, std::string>>;
 
-// build.options.json as the builder writes it, after arduino-build.sh gave it Windows paths.
+// build.options.json as the builder writes it, after the fixtures script gave it Windows paths.
 constexpr std::string_view BuilderOptions = R"({
   "builtInLibrariesFolders": "",
   "customBuildProperties": "tools.ctags.pattern=\"{cmd.path}\" -u,compiler.cpp.extra_flags=-DDECIMAL_DIG=17",
