@@ -1,6 +1,9 @@
 #include "analyzer/ElfImage.h"
 
+#include <algorithm>
 #include <array>
+
+#include "base/Text.h"
 
 
 namespace {
@@ -10,6 +13,8 @@ constexpr uint32_t SectionTypeNote = 7;
 constexpr size_t ElfHeaderBytes = 52;
 constexpr size_t SectionHeaderBytes = 40;
 constexpr size_t DeviceNameLimit = 64;
+// The longest section name looked for: ".note.gnu.avr.deviceinfo".
+constexpr size_t SectionNameLimit = 24;
 
 // The little-endian value of width bytes at offset, or nullopt when they lie beyond the bytes.
 std::optional<uint32_t> Read(std::string_view bytes, uint64_t offset, size_t width)
@@ -22,12 +27,14 @@ std::optional<uint32_t> Read(std::string_view bytes, uint64_t offset, size_t wid
     return value;
 }
 
-// The zero-ended text at offset within bytes, or nullopt when no zero ends it within them.
-std::optional<std::string_view> ZeroEnded(std::string_view bytes, uint64_t offset)
+// The zero-ended text at offset within bytes, or nullopt when no zero ends it within them or within
+// the first limit + 1 bytes: a name longer than limit is none the caller looks for, and a table
+// without a zero must not be searched to its end for each name that points into it.
+std::optional<std::string_view> ZeroEnded(std::string_view bytes, uint64_t offset, size_t limit)
 {
     if (offset >= bytes.size())
         return std::nullopt;
-    const std::string_view rest = bytes.substr(size_t(offset));
+    const std::string_view rest = bytes.substr(size_t(offset), limit + 1);
     const size_t end = rest.find('\0');
     if (end == std::string_view::npos)
         return std::nullopt;
@@ -46,10 +53,7 @@ bool IsDeviceName(std::string_view name)
 {
     if (name.empty() || name.size() > DeviceNameLimit)
         return false;
-    for (char c : name)
-        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-'))
-            return false;
-    return true;
+    return std::all_of(name.begin(), name.end(), IsNameCharacter);
 }
 
 // The note section's content: entries of name size, description size and type, then the name and
@@ -81,7 +85,7 @@ std::optional<AvrDeviceInfo> ReadDeviceNote(std::string_view note)
             const auto tableSize = Read(*desc, 24, 4);
             const uint64_t stringsAt = 24 + uint64_t(tableSize.value_or(0));
             if (tableSize && *tableSize >= 8 && stringsAt <= desc->size()) {
-                const auto device = ZeroEnded(desc->substr(size_t(stringsAt)), *Read(*desc, 28, 4));
+                const auto device = ZeroEnded(desc->substr(size_t(stringsAt)), *Read(*desc, 28, 4), DeviceNameLimit);
                 if (device && IsDeviceName(*device))
                     info.deviceName = std::string(*device);
             }
@@ -124,7 +128,7 @@ std::optional<ElfImage> ReadElfImage(std::string_view bytes)
         { ".bss", &ElfImage::bss }, { ".noinit", &ElfImage::noinit }, { ".eeprom", &ElfImage::eeprom },
     };
     for (uint32_t i = 0; i < count; ++i) {
-        const auto name = ZeroEnded(*names, header(i, 0));
+        const auto name = ZeroEnded(*names, header(i, 0), SectionNameLimit);
         if (!name)
             continue;
         const uint32_t size = header(i, 20);

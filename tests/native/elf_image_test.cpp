@@ -238,3 +238,36 @@ TEST(ElfImage, DeviceNoteIsReadOnlyWhenWellFormed)
     // The note is read from a section of the note type only.
     EXPECT_FALSE(ReadElfImage(MakeElf({ { ".note.gnu.avr.deviceinfo", Bits, DeviceNote(strings) } }))->device);
 }
+
+TEST(ElfImage, NamesOfEverySectionPointingIntoAnUnendedTableAreEachLookedAtOnce)
+{
+    // 65,535 section headers, every name but one pointing at the start of a 13 MB names section
+    // that holds no zero before its last name: each look-up stops after the longest name looked for,
+    // where one that searched the whole table each time would hold the reader for minutes.
+    constexpr uint32_t Count = 65535;
+    const std::string names = std::string(13u << 20, 'x') + ".data" + '\0';
+    std::string bytes(52, '\0');
+    bytes.replace(0, 6, "\x7f" "ELF\x01\x01", 6);
+    Put(bytes, 18, 83, 2);
+    const uint32_t namesAt = uint32_t(bytes.size());
+    bytes += names;
+    const uint32_t tableAt = uint32_t(bytes.size());
+    bytes.resize(tableAt + size_t(Count) * 40, '\0');
+    for (uint32_t i = 1; i < Count; ++i) {
+        const size_t header = tableAt + size_t(i) * 40;
+        Put(bytes, header + 4, Bits, 4);
+        Put(bytes, header + 16, namesAt, 4);
+        Put(bytes, header + 20, 3, 4);
+    }
+    Put(bytes, tableAt + 40 + 0, uint32_t(names.size() - 6), 4);   // section 1 is .data
+    Put(bytes, tableAt + 2 * 40 + 20, uint32_t(names.size()), 4);  // section 2 holds the names
+    Put(bytes, 32, tableAt, 4);
+    Put(bytes, 46, 40, 2);
+    Put(bytes, 48, Count, 2);
+    Put(bytes, 50, 2, 2);
+    ASSERT_LE(bytes.size(), ElfByteLimit);
+    const std::optional<ElfImage> image = ReadElfImage(bytes);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(3u, image->data);
+    EXPECT_EQ(0u, image->text);
+}
