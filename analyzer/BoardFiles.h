@@ -13,43 +13,12 @@
 #include <utility>
 #include <vector>
 
-// The most bytes of build.options.json read (the builder writes well under 4 KB); a longer file is
-// refused whole.
-constexpr size_t BuildOptionsByteLimit = size_t(64) << 10;
+#include "base/BuildOptions.h"
+
 // The most bytes of a boards.txt read (Debian's AVR one is 30 KB); a longer file is refused whole.
 constexpr size_t BoardsFileByteLimit = size_t(4) << 20;
 // The most bytes of a board's name kept; a longer name is cut there.
 constexpr size_t BoardNameLimit = 128;
-// The most characters of a hardware folder's path, and of one part of an fqbn.
-constexpr size_t HardwareFolderLimit = 1024;
-constexpr size_t FqbnPartLimit = 64;
-
-// The members of a JSON text that is exactly one object whose values are all strings, in their
-// order, with their escapes (\" \\ \/ \b \f \n \r \t \uXXXX, surrogate pairs joined) decoded to
-// UTF-8. nullopt for anything else: another value, a second key of the same name, a raw control
-// character in a string, a lone surrogate, text after the object, more than BuildOptionsByteLimit
-// bytes.
-std::optional<std::vector<std::pair<std::string, std::string>>> ParseFlatJsonObject(std::string_view json);
-
-// A fully qualified board name, vendor:arch:board[:menu=option,menu=option]. Every part is a plain
-// name of letters, digits, '_' and '-' (at most FqbnPartLimit of them), so that none can change what
-// a path or a boards.txt key means.
-struct Fqbn {
-    std::string vendor, arch, board;
-    std::vector<std::pair<std::string, std::string>> options;   // menu, option, in the fqbn's order
-};
-std::optional<Fqbn> ParseFqbn(std::string_view text);
-
-struct BuildOptions {
-    Fqbn fqbn;
-    // The hardware folders, in their order: absolute paths on a drive ("C:\..."), without control
-    // characters, "." or ".." parts; any other entry of the list is left out. A network path is
-    // left out too: reading one would connect to the server it names.
-    std::vector<std::string> hardwareFolders;
-};
-// The options of a build.options.json text; nullopt when it does not parse or its fqbn does not.
-std::optional<BuildOptions> ReadBuildOptions(std::string_view json);
-
 // The files where the board's boards.txt may be, in the order to try them: for each hardware
 // folder H, H\vendor\arch\boards.txt (the IDE's own and the sketchbook's hardware folders).
 std::vector<std::string> BoardsFileCandidates(const BuildOptions& options);
@@ -71,3 +40,10 @@ struct BoardMaxima {
     std::optional<uint32_t> dataBytes;       // upload.maximum_data_size
 };
 std::optional<BoardMaxima> ReadBoardMaxima(std::string_view boardsTxt, const Fqbn& fqbn);
+
+// The board's maxima for a build whose build.options.json holds the bytes given: the first boards.txt
+// among BoardsFileCandidates and the newest version folder of each PackagedPlatformFolders that names
+// the board with a maximum. Each file is read once, with its cap, through no link, and only from
+// hardware folders on a local drive (a network share may be slow or gone). nullopt when none does.
+// Runs on the user-interface thread; defined in BoardFilesWin.cpp.
+std::optional<BoardMaxima> BoardOfBuild(std::string_view buildOptionsJson);

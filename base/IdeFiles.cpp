@@ -20,14 +20,12 @@ std::optional<std::string> SketchbookPathValue(std::string_view preferences)
 namespace {
 
 // What Java's String.trim() removes: every character up to the space, control characters included.
+constexpr std::string_view JavaBlanks("\0\x01\x02\x03\x04\x05\x06\x07\x08\t\n\x0b\x0c\r\x0e\x0f"
+                                      "\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1a\x1b\x1c\x1d\x1e\x1f ", 33);
+
 std::string_view TrimBlanks(std::string_view text)
 {
-    auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
+    return Trimmed(text, JavaBlanks);
 }
 
 // The lines of a text, without their CR or LF.
@@ -64,29 +62,20 @@ bool IsLocalFolderText(std::string_view path)
     if (!StartsWithDrive(path))
         return false;
     // A second colon would name a stream of a file; wildcards would widen a search to other folders.
-    return !HasControlCharacter(path) && path.find_first_of("<>\"|?*:", 2) == std::string_view::npos;
+    if (HasControlCharacter(path) || path.find_first_of("<>\"|?*:", 2) != std::string_view::npos)
+        return false;
+    // No part "." or "..": they would lead elsewhere than the text says.
+    for (std::string_view rest = path.substr(3); !rest.empty();) {
+        const size_t end = rest.find_first_of("\\/");
+        const std::string_view part = rest.substr(0, end);
+        if (part == "." || part == "..")
+            return false;
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    }
+    return true;
 }
 
 namespace {
-
-void AppendUtf8(std::string& out, uint32_t c)
-{
-    if (c < 0x80) {
-        out += char(c);
-    } else if (c < 0x800) {
-        out += char(0xC0 | c >> 6);
-        out += char(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += char(0xE0 | c >> 12);
-        out += char(0x80 | (c >> 6 & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    } else {
-        out += char(0xF0 | c >> 18);
-        out += char(0x80 | (c >> 12 & 0x3F));
-        out += char(0x80 | (c >> 6 & 0x3F));
-        out += char(0x80 | (c & 0x3F));
-    }
-}
 
 std::optional<uint32_t> HexNumber(std::string_view digits)
 {

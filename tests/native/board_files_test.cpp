@@ -226,3 +226,32 @@ TEST(BoardPackages, NewestVersionComparesPartsAsNumbers)
     for (const auto& c : cases)
         EXPECT_EQ(c.newest, NewestVersionName(c.names));
 }
+
+TEST(BuildOptionsFile, AFolderNamedOverAndOverIsTakenOnceAndTheSketchsOwnPathIsRead)
+{
+    // 64 KB naming one folder thousands of times, in either case: one folder to look at.
+    std::string folders;
+    for (int i = 0; folders.size() < BuildOptionsByteLimit - 200; ++i)
+        folders += i % 2 ? "C:\\\\Hw\\\\hardware," : "c:\\\\hw\\\\HARDWARE\\\\,";
+    const std::string json = R"({"fqbn":"arduino:avr:leonardo","hardwareFolders":")" + folders +
+                             R"(D:\\two","sketchLocation":"C:\\Users\\Ann\\Game\\Game.ino"})";
+    ASSERT_LE(json.size(), BuildOptionsByteLimit);
+    const std::optional<BuildOptions> options = ReadBuildOptions(json);
+    ASSERT_TRUE(options);
+    EXPECT_EQ((std::vector<std::string>{ "c:\\hw\\HARDWARE", "D:\\two" }), options->hardwareFolders);
+    EXPECT_EQ("C:\\Users\\Ann\\Game\\Game.ino", options->sketchLocation);
+
+    // Many different folders: only the first few count.
+    std::string distinct;
+    for (int i = 0; i < 100; ++i)
+        distinct += "C:\\\\h" + std::to_string(i) + ",";
+    const std::optional<BuildOptions> many = ReadBuildOptions(R"({"fqbn":"a:b:c","hardwareFolders":")" + distinct + R"("})");
+    ASSERT_TRUE(many);
+    EXPECT_EQ(HardwareFolderCountLimit, many->hardwareFolders.size());
+    EXPECT_EQ("C:\\h0", many->hardwareFolders.front());
+
+    // A sketch path that is no local path is no sketch path.
+    for (const char* location : { "\\\\\\\\host\\\\Game.ino", "Game.ino", "C:\\\\a\\\\..\\\\Game.ino" })
+        EXPECT_EQ("", ReadBuildOptions(std::string(R"({"fqbn":"a:b:c","sketchLocation":")") + location + R"("})")->sketchLocation)
+            << location;
+}
