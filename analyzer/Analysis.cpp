@@ -113,20 +113,6 @@ int32_t SymbolSize(std::string_view line)
     return int32_t(value);
 }
 
-std::string GroupedThousands(int64_t value)
-{
-    const std::string plain = DecimalText(value);
-    const size_t sign = value < 0 ? 1 : 0;
-    std::string grouped = plain.substr(0, sign);
-    const size_t digits = plain.size() - sign;
-    for (size_t i = 0; i < digits; ++i) {
-        if (i != 0 && (digits - i) % 3 == 0)
-            grouped += ',';
-        grouped += plain[sign + i];
-    }
-    return grouped;
-}
-
 bool FitsCommandLine(std::string_view text)
 {
     return !HasControlCharacter(text) && text.find('"') == std::string_view::npos &&

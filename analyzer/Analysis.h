@@ -21,14 +21,23 @@ struct SramCounts {
     bool operator==(const SramCounts&) const = default;
 };
 
+// The build as the run read it once its tools were done. The Budget and changes window shows this,
+// however the build folder changes while the analyzer window is open.
+struct BuildSnapshot {
+    std::optional<std::string> elfBytes;   // nullopt when the .elf could not be read whole
+    uint64_t elfWriteTime = 0;
+    std::string buildOptions;              // the folder's build.options.json, "" when there is none
+};
+
 // What one run found, handed by value to the analyzer window, which shows and exports it: both
-// reports read once, into the SRAM counts and one row per symbol.
+// reports read once, into the SRAM counts and one row per symbol, and the build as read then.
 struct AnalysisResult {
     // The .elf the run analysed: the copy of LastElfPath that both reports came from, so that the
     // window's caption and the CSV file's name stay those of the build the rows are of.
     std::string elfPath;
     SramCounts sram;
     std::vector<SymbolRow> rows;   // one per avr-nm line, in the report's order
+    BuildSnapshot build;
 };
 
 // The result of one run from its two reports as read: the avr-size report and the avr-nm text.
@@ -64,9 +73,6 @@ std::string SymbolType(std::string_view line);
 int32_t SymbolSize(std::string_view line);
 // The three fields of every line.
 std::vector<SymbolRow> SymbolRows(const std::vector<std::string>& symbolLines);
-
-// Decimal digits grouped by three with commas: 1234567 gives "1,234,567".
-std::string GroupedThousands(int64_t value);
 
 // The most bytes of a report that are read; what lies beyond counts as absent. A stale report of
 // several gigabytes must not take the agent's memory.

@@ -79,7 +79,7 @@ namespace {
 // The byte of an ASCII letter in lower case; every other byte as it is.
 unsigned char Folded(char c)
 {
-    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : static_cast<unsigned char>(c);
+    return static_cast<unsigned char>(LowerAscii(c));
 }
 
 // <0, 0 or >0 as a sorts before, with or after b in the column's forward order.

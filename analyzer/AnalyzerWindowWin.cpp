@@ -13,6 +13,7 @@
 #include "analyzer/BudgetWindow.h"
 #include "analyzer/CsvExport.h"
 #include "base/Text.h"
+#include "ui/ListView.h"
 #include "ui/Window.h"
 
 namespace {
@@ -38,41 +39,11 @@ constexpr ControlRow AnalyzerControls[] = {
     { IdCloseAnalyzer, "BUTTON",       "Close",          438, 474,  70,  24, BS_PUSHBUTTON | WS_TABSTOP },
 };
 
-constexpr struct { const char* title; int width; } Columns[] = {
+constexpr ListViewColumn Columns[] = {
     { "Name", 380 },
     { "Type", 40 },
     { "Size", 60 },
 };
-
-LRESULT GetExtendedStyle(HWND list) { return SendMessageA(list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0); }
-LRESULT SetExtendedStyle(HWND list, LPARAM style) { return SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, style); }
-LRESULT InsertColumn(HWND list, int index, LVCOLUMNA& column)
-{
-    return SendMessageA(list, LVM_INSERTCOLUMNA, WPARAM(index), reinterpret_cast<LPARAM>(&column));
-}
-LRESULT SetColumnWidth(HWND list, int index, int width)
-{
-    return SendMessageA(list, LVM_SETCOLUMNWIDTH, WPARAM(index), MAKELPARAM(width, 0));
-}
-LRESULT InsertItem(HWND list, LVITEMA& item) { return SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)); }
-LRESULT SetItem(HWND list, LVITEMA& item) { return SendMessageA(list, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item)); }
-
-void SetUpList(HWND list)
-{
-    SetExtendedStyle(list, GetExtendedStyle(list) | LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
-    for (int i = 0; i < int(std::size(Columns)); ++i) {
-        char title[32]{};
-        std::strncpy(title, Columns[i].title, sizeof title - 1);
-        LVCOLUMNA column{};
-        column.mask = LVCF_FMT | LVCF_TEXT | LVCF_SUBITEM;
-        column.fmt = LVCFMT_LEFT;
-        column.pszText = title;
-        column.iSubItem = i;
-        InsertColumn(list, i, column);
-    }
-    for (int i = 0; i < int(std::size(Columns)); ++i)
-        SetColumnWidth(list, i, Columns[i].width);
-}
 
 // What the window keeps while it is open: the run's result and the order the list shows it in.
 // Posted to itself once the window shows: run the tools on the previous build now.
@@ -95,30 +66,11 @@ AnalyzerState& StateOf(HWND window)
 // Fills the list with the rows in the state's order.
 void FillRows(HWND list, const AnalyzerState& state)
 {
-    const AnalysisResult& rows = state.result;
-    const size_t listed = std::min(rows.rows.size(), ListRowLimit);
-    // Room for every row at once, and no redrawing per row: a list of many rows fills in seconds.
-    SendMessageA(list, LVM_SETITEMCOUNT, WPARAM(listed), 0);
-    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    for (size_t i = 0; i < listed; ++i) {
-        const SymbolRow& row = rows.rows[state.order[i]];
-        const std::string cells[] = { row.name, row.type, DecimalText(row.size) };
-        for (int sub = 0; sub < int(std::size(cells)); ++sub) {
-            const std::string shown = ListCellText(cells[sub]);
-            char buffer[ListCellCharacters + 1]{};
-            std::memcpy(buffer, shown.data(), shown.size());
-            LVITEMA item{};
-            item.mask = LVIF_TEXT;
-            item.iItem = int(i);
-            item.iSubItem = sub;
-            item.pszText = buffer;
-            if (sub == 0)
-                InsertItem(list, item);
-            else
-                SetItem(list, item);
-        }
-    }
-    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    const std::vector<SymbolRow>& rows = state.result.rows;
+    FillListRows(list, std::min(rows.size(), ListRowLimit), std::size(Columns), [&](size_t i, size_t column) {
+        const SymbolRow& row = rows[state.order[i]];
+        return ListCellText(column == 0 ? row.name : column == 1 ? row.type : DecimalText(row.size));
+    });
 }
 
 void FillWindow(HWND window, const AnalyzerState& state)
@@ -239,7 +191,7 @@ INT_PTR CALLBACK AnalyzerWindowProc(HWND window, UINT message, WPARAM wParam, LP
     case PreparePreviousMessage: {
         AnalyzerState& state = StateOf(window);
         state.preparing = true;
-        AnalyzePreviousBuild(state.result.elfPath);
+        AnalyzePreviousBuild(state.result);
         if (!IsWindow(window))
             return TRUE;
         state.preparing = false;
@@ -316,7 +268,7 @@ void ShowAnalyzerWindow(AnalysisResult rows)
     HWND window = CreateRuntimeDialog(desc, AnalyzerControls, AnalyzerWindowProc, reinterpret_cast<LPARAM>(&state));
     if (!window)
         return;
-    SetUpList(GetDlgItem(window, IdSymbolList));
+    SetUpListColumns(GetDlgItem(window, IdSymbolList), Columns);
     SetWindowIconResource(window, "AICO");
     RunModal(window);
 }

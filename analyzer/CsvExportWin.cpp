@@ -59,18 +59,6 @@ std::string AskCsvPath(HWND owner, const std::string& elfPath)
     return Narrow(fileName.data());
 }
 
-// Writes every byte through file; false when a write fails.
-bool WriteAll(HANDLE file, const std::string& bytes)
-{
-    for (size_t at = 0; at < bytes.size();) {
-        DWORD n = 0;
-        if (!WriteFile(file, bytes.data() + at, DWORD(std::min<size_t>(bytes.size() - at, 1 << 20)), &n, nullptr) || n == 0)
-            return false;
-        at += n;
-    }
-    return true;
-}
-
 // A new file beside target under a name of our own (target + "." + 8 hex digits + ".tmp"), made
 // with CREATE_NEW so that nothing already there is opened, and kept open until it is written. A
 // null handle when none can be made: a name too long for the folder, a folder that takes no new file.
@@ -121,7 +109,7 @@ Beside WriteBeside(const std::wstring& target, DWORD targetAttributes, const std
                                                    FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
         if (targetAttributes != INVALID_FILE_ATTRIBUTES && basic.FileAttributes)
             SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic);
-        written = WriteAll(file.get(), bytes) && FlushFileBuffers(file.get());
+        written = WriteAllBytes(file.get(), bytes) && FlushFileBuffers(file.get());
     }
     if (!written) {
         DeleteFileW(partial.c_str());
@@ -151,7 +139,7 @@ bool WriteInPlace(const std::wstring& target, const std::string& bytes)
 {
     UniqueHandle file(CreateFileW(target.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file && WriteAll(file.get(), bytes) && SetEndOfFile(file.get()) && FlushFileBuffers(file.get());
+    return file && WriteAllBytes(file.get(), bytes) && SetEndOfFile(file.get()) && FlushFileBuffers(file.get());
 }
 
 std::string WindowsFolder()

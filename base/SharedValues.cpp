@@ -16,59 +16,35 @@ struct Shared {
 
 Shared& Values = *new Shared;
 
+// Every value is read as a copy and written whole under the one lock.
+template <typename T>
+T Read(const T& value)
+{
+    std::lock_guard hold(Values.lock);
+    return value;
+}
+
+template <typename T>
+void Write(T& value, T given)
+{
+    std::lock_guard hold(Values.lock);
+    value = std::move(given);
+}
+
 }  // namespace
 
-int32_t ReadCopyHex()
-{
-    std::lock_guard hold(Values.lock);
-    return Values.copyhex;
-}
-
-void WriteCopyHex(int32_t value)
-{
-    std::lock_guard hold(Values.lock);
-    Values.copyhex = value;
-}
-
-std::string ReadHomeDir()
-{
-    std::lock_guard hold(Values.lock);
-    return Values.homedir;
-}
-
-void WriteHomeDir(std::string value)
-{
-    std::lock_guard hold(Values.lock);
-    Values.homedir = std::move(value);
-}
-
-std::string ReadLastElfPath()
-{
-    std::lock_guard hold(Values.lock);
-    return Values.lastElfPath;
-}
-
-void WriteLastElfPath(std::string value)
-{
-    std::lock_guard hold(Values.lock);
-    Values.lastElfPath = std::move(value);
-}
+int32_t ReadCopyHex() { return Read(Values.copyhex); }
+void WriteCopyHex(int32_t value) { Write(Values.copyhex, value); }
+std::string ReadHomeDir() { return Read(Values.homedir); }
+void WriteHomeDir(std::string value) { Write(Values.homedir, std::move(value)); }
+std::string ReadLastElfPath() { return Read(Values.lastElfPath); }
+void WriteLastElfPath(std::string value) { Write(Values.lastElfPath, std::move(value)); }
+std::string ReadStatusText() { return Read(Values.statusText); }
+void WriteStatusText(std::string value) { Write(Values.statusText, std::move(value)); }
 
 void WriteLastElfPathIfEmpty(const std::string& value)
 {
     std::lock_guard hold(Values.lock);
     if (Values.lastElfPath.empty())
         Values.lastElfPath = value;
-}
-
-std::string ReadStatusText()
-{
-    std::lock_guard hold(Values.lock);
-    return Values.statusText;
-}
-
-void WriteStatusText(std::string value)
-{
-    std::lock_guard hold(Values.lock);
-    Values.statusText = std::move(value);
 }

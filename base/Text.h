@@ -5,14 +5,34 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Decimal digits with a leading minus for negative values; no space, no grouping.
 std::string DecimalText(int64_t value);
 
+// Decimal digits grouped by three with commas: 1234567 gives "1,234,567".
+std::string GroupedThousands(int64_t value);
+
+// text without the leading and trailing characters that are among blanks.
+std::string_view Trimmed(std::string_view text, std::string_view blanks);
 // Leading and trailing space characters removed; tabs and line ends stay.
 std::string TrimSpaces(std::string_view text);
+
+// True for the characters of a plain name that no path, key or command line reads as anything but
+// itself: ASCII letters, digits, '_' and '-'.
+bool IsNameCharacter(char c);
+
+// The UTF-8 bytes of a Unicode code point (at most U+10FFFF) appended to out.
+void AppendUtf8(std::string& out, uint32_t code);
+
+// FNV-1a over the bytes: a 64-bit hash that is the same on every run and every machine. It tells
+// texts apart; it is no proof against someone who makes two texts alike on purpose.
+uint64_t TextHash(std::string_view bytes);
+// The lowest digits hexadecimal digits of value, lowercase, leading zeros kept.
+std::string HexDigits(uint64_t value, int digits);
 
 // The text after the last backslash; the whole path without one; empty after a trailing backslash.
 std::string PathFileName(std::string_view path);
@@ -26,9 +46,17 @@ std::string WithoutTrailingBackslashes(std::string_view path);
 
 // Texts compared as the file system compares names here: ASCII letters without regard to case.
 bool SameIgnoringCase(std::string_view a, std::string_view b);
+// An ASCII capital letter as its small one; any other byte as it is.
+char LowerAscii(char c);
+
+// The value of 1 to 19 decimal digits and nothing else; nullopt for any other text.
+std::optional<uint64_t> DecimalNumber(std::string_view digits);
 
 // The folder part of a path: everything up to and with its last backslash; "" without one.
 std::string ParentFolder(std::string_view path);
+
+// The parts of text between the delimiters, in order: n delimiters give n + 1 parts, empty ones too.
+std::vector<std::string_view> SplitAt(std::string_view text, char delimiter);
 
 // Every occurrence of from in text replaced with to, left to right, without rescanning what was put
 // in; an empty from changes nothing.

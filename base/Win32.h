@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 template <typename H, auto Close>
 class Unique {
@@ -84,6 +85,24 @@ struct FileStart {
     bool cut = false;
 };
 FileStart ReadFileStart(const std::string& path, size_t limit);
+
+// An entry of a folder that is neither a link nor a device.
+struct FolderEntry {
+    std::string name;
+    bool isFolder = false;
+    uint64_t size = 0;
+    uint64_t writeTime = 0;   // file-time units
+};
+// The entries of folder (a path with its trailing backslash), at most limit of them: no "." or "..",
+// no link, no device, and no name that no UTF-8 text can carry. Empty when it cannot be searched.
+std::vector<FolderEntry> PlainFolderEntries(const std::string& folder, size_t limit);
+
+// Writes every byte through file; false when a write fails.
+bool WriteAllBytes(HANDLE file, std::string_view bytes);
+
+// True when path is on a drive of this machine (fixed, removable, RAM disk or CD): not a network
+// drive, not a drive of unknown type, not a \\host\ path. Files there are read without asking a server.
+bool IsOnLocalDrive(const std::string& path);
 
 // The value of an environment variable; empty when it is not set.
 std::string EnvironmentText(const wchar_t* name);

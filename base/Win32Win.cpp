@@ -6,14 +6,24 @@
 
 #include "base/Text.h"
 
+namespace {
+
+// The UTF-16 of text in the code page given.
+std::wstring WideOf(UINT codePage, std::string_view text)
+{
+    if (text.empty())
+        return {};
+    const int n = MultiByteToWideChar(codePage, 0, text.data(), int(text.size()), nullptr, 0);
+    std::wstring wide(n, L'\0');
+    MultiByteToWideChar(codePage, 0, text.data(), int(text.size()), wide.data(), n);
+    return wide;
+}
+
+}  // namespace
+
 std::wstring Widen(std::string_view utf8)
 {
-    if (utf8.empty())
-        return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
-    std::wstring wide(n, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), wide.data(), n);
-    return wide;
+    return WideOf(CP_UTF8, utf8);
 }
 
 std::string Narrow(std::wstring_view wide)
@@ -61,12 +71,7 @@ std::optional<std::string> AnsiText(std::string_view utf8)
 
 std::string Utf8FromAnsi(std::string_view ansi)
 {
-    if (ansi.empty())
-        return {};
-    const int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), nullptr, 0);
-    std::wstring wide(n, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), wide.data(), n);
-    return Narrow(wide);
+    return Narrow(WideOf(CP_ACP, ansi));
 }
 
 std::string ShortPathOf(const std::string& path)
@@ -217,4 +222,44 @@ bool ShellStart(const std::string& file, const std::string& parameters)
     info.lpParameters = wideParameters.c_str();
     info.nShow = SW_SHOWNORMAL;
     return ShellExecuteExW(&info) != FALSE;
+}
+
+bool WriteAllBytes(HANDLE file, std::string_view bytes)
+{
+    for (size_t at = 0; at < bytes.size();) {
+        DWORD n = 0;
+        if (!WriteFile(file, bytes.data() + at, DWORD(std::min<size_t>(bytes.size() - at, 1 << 20)), &n, nullptr) || n == 0)
+            return false;
+        at += n;
+    }
+    return true;
+}
+
+bool IsOnLocalDrive(const std::string& path)
+{
+    if (!StartsWithDrive(path))
+        return false;
+    const UINT type = GetDriveTypeW(Widen(path.substr(0, 2) + "\\").c_str());
+    return type == DRIVE_FIXED || type == DRIVE_REMOVABLE || type == DRIVE_RAMDISK || type == DRIVE_CDROM;
+}
+
+std::vector<FolderEntry> PlainFolderEntries(const std::string& folder, size_t limit)
+{
+    std::vector<FolderEntry> entries;
+    WIN32_FIND_DATAW found{};
+    UniqueFind search(FindFirstFileExW(Widen(folder + "*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
+                                       nullptr, 0));
+    if (!search)
+        return entries;
+    do {
+        const std::wstring_view name = found.cFileName;
+        if (name == L"." || name == L".." ||
+            (found.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)))
+            continue;
+        if (std::optional<std::string> narrow = NarrowExactly(name))
+            entries.push_back({ std::move(*narrow), (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
+                                JoinHalves(found.nFileSizeHigh, found.nFileSizeLow),
+                                JoinHalves(found.ftLastWriteTime.dwHighDateTime, found.ftLastWriteTime.dwLowDateTime) });
+    } while (entries.size() < limit && FindNextFileW(search.get(), &found));
+    return entries;
 }

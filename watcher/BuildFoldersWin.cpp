@@ -26,12 +26,6 @@ bool IsDotEntry(const wchar_t* name)
     return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
 }
 
-bool IsFolder(const std::string& path)
-{
-    const DWORD attributes = GetFileAttributesW(Widen(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 // The trusted base is a folder, whatever it is (a junction that moved TEMP to another drive, say),
 // and each folder from below it down to the root itself is a plain folder.
 bool RootIsPlain(const WatchedRoot& root)
