@@ -10,6 +10,7 @@
 #include <string>
 
 #include "analyzer/Analysis.h"
+#include "base/KeptBuildStore.h"
 
 // How long one analysis, both tool runs together, may take before the interpreter and everything it
 // started are ended.
@@ -34,11 +35,13 @@ std::wstring InterpreterEnvironment(const std::string& toolFolder);
 // reports hold then. A tool that fails or is ended leaves an empty, partial or earlier report. A
 // tool that is not found, a build folder that holds a file the interpreter would run in the tool's
 // place, or a file name that cannot be put on a command line safely (neither its long nor its short
-// form) leaves that tool's report as it stands. A WM_QUIT that comes meanwhile (Exit) ends the tools
+// form) leaves that tool's report empty. Once the tools are done, the .elf and its folder's
+// build.options.json are read into the result's snapshot. A WM_QUIT that comes meanwhile (Exit) ends the tools
 // at once and is put back in the queue; the rest of the run is not made. Nothing is reported.
 AnalysisResult AnalyzeBuild(const std::string& elfPath, DWORD runLimit = AnalysisTimeLimit);
 
-// The analysis of a kept copy of a build (base/KeptFolder.h), which runs once: the reports a run on
-// it left beside it, when both are there (plain files, the symbol report not empty), else a run on
-// it now, whose reports stay beside it for the next time.
-AnalysisResult AnalyzeKeptBuild(const std::string& keptElfPath, DWORD runLimit = AnalysisTimeLimit);
+// The analysis of a kept copy of a build (base/KeptBuildStore.h), which runs once: the reports of its
+// analysis record, when it has one of its bytes; else a run on it now, whose reports are recorded
+// for the next time when both tools ran to their end and the symbol report is not empty. A run cut
+// short by the time limit or by Exit is shown but never recorded.
+AnalysisResult AnalyzeKeptBuild(const KeptCopy& copy, DWORD runLimit = AnalysisTimeLimit);

@@ -5,10 +5,14 @@
 #include <optional>
 #include <vector>
 
+#include "analyzer/ElfImage.h"
 #include "analyzer/ToolFolders.h"
+#include "base/BuildOptions.h"
 #include "base/Text.h"
 #include "base/Win32.h"
 #include "ui/Window.h"
+
+static_assert(KeptReportByteLimit == ReportByteLimit, "a kept copy's record holds its reports as the analysis reads them");
 
 namespace {
 
@@ -23,9 +27,9 @@ bool IsVariable(std::wstring_view entry, std::wstring_view name)
            CompareStringOrdinal(entry.data(), int(equals), name.data(), int(name.size()), TRUE) == CSTR_EQUAL;
 }
 
-// How one tool run ended: its interpreter is done (ended, or ended for taking too long), or a
-// WM_QUIT came while it ran.
-enum class RunEnd { Done, Quit };
+// How one tool run ended: its interpreter ended by itself, it was ended for taking too long (or could
+// not be started), or a WM_QUIT came while it ran.
+enum class RunEnd { Done, Ended, Quit };
 
 // Runs the interpreter in folder with the report file as its standard output and waits until
 // deadline (GetTickCount64) while the thread's messages are served; then ends it and every process
@@ -44,11 +48,11 @@ RunEnd RunAndWait(const std::string& interpreter, const std::string& parameters,
     UniqueHandle report(CreateFileW(Widen(reportPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                     &inherited, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!report)
-        return RunEnd::Done;
+        return RunEnd::Ended;
     UniqueHandle process(StartHiddenProcess(interpreter, parameters, environment, job.get(), folder, report.get()));
     report = UniqueHandle{};   // the interpreter holds its own copy
     if (!process)
-        return RunEnd::Done;
+        return RunEnd::Ended;
     const ULONGLONG now = GetTickCount64();
     const WaitEnd waited = WaitServingMessages(process.get(), now >= deadline ? 0 : DWORD(deadline - now));
     if (waited == WaitEnd::Signalled)
@@ -59,7 +63,7 @@ RunEnd RunAndWait(const std::string& interpreter, const std::string& parameters,
     if (waited == WaitEnd::Quit)
         return RunEnd::Quit;
     // Ending is asynchronous: wait a little so that the reports are closed before they are read.
-    return WaitServingMessages(process.get(), 5000) == WaitEnd::Quit ? RunEnd::Quit : RunEnd::Done;
+    return WaitServingMessages(process.get(), 5000) == WaitEnd::Quit ? RunEnd::Quit : RunEnd::Ended;
 }
 
 // The .elf's file name as the ANSI tools can open it from the build's folder and the interpreter
@@ -158,7 +162,25 @@ std::wstring InterpreterEnvironment(const std::string& toolFolder)
     return block;
 }
 
-AnalysisResult AnalyzeBuild(const std::string& elfPath, DWORD runLimit)
+namespace {
+
+// The reports of one run of both tools, and whether both tools ran to their end and their reports
+// were read whole: only such a run may stand for a build's analysis later.
+struct ToolRun {
+    KeptReports reports;
+    bool whole = false;
+    bool quit = false;
+};
+
+// A report as the tools left it: its first ReportByteLimit bytes.
+std::string ReadReport(const std::string& path, bool& cut)
+{
+    FileStart start = ReadFileStart(path, ReportByteLimit);
+    cut = cut || start.cut;
+    return std::move(start.bytes);
+}
+
+ToolRun RunTools(const std::string& elfPath, DWORD runLimit)
 {
     const ULONGLONG deadline = GetTickCount64() + runLimit;
     const std::string interpreter = EnvironmentText(L"COMSPEC");
@@ -173,38 +195,64 @@ AnalysisResult AnalyzeBuild(const std::string& elfPath, DWORD runLimit)
         const std::string& folder;
         std::optional<std::string> parameters;
         std::string reportPath;
+        std::string& report;
     };
+    ToolRun result;
     const Run runs[] = {
-        { "avr-size", tools.size, toolElf ? SizeRunParameters(*toolElf) : std::nullopt, elfPath + ".size" },
-        { "avr-nm", tools.nm, toolElf ? SymbolRunParameters(*toolElf) : std::nullopt, elfPath + ".map" },
+        { "avr-size", tools.size, toolElf ? SizeRunParameters(*toolElf) : std::nullopt, elfPath + ".size", result.reports.size },
+        { "avr-nm", tools.nm, toolElf ? SymbolRunParameters(*toolElf) : std::nullopt, elfPath + ".map", result.reports.symbols },
     };
-    std::string reports[2];
-    for (size_t i = 0; i < 2; ++i) {
-        const Run& run = runs[i];
+    bool cut = false, ended = !canRun;
+    for (const Run& run : runs) {
         if (canRun) {
             // A tool that is not found, a name that cannot stand on the line, or a file in the build's
             // folder that the interpreter would run in the tool's place: no run, and no earlier
             // report shown as if it were this build's.
             // The tool's own folder holds the checked .exe first.
             const bool toolsFolder = SameIgnoringCase(WithOneTrailingBackslash(run.folder), buildFolder);
-            if (run.folder.empty() || !run.parameters || (!toolsFolder && FolderHoldsCommand(buildFolder, run.tool)))
+            if (run.folder.empty() || !run.parameters || (!toolsFolder && FolderHoldsCommand(buildFolder, run.tool)) ||
+                GetTickCount64() >= deadline) {   // the analysis's time is spent: the other tool is not started
+                ended = true;
                 continue;
-            if (GetTickCount64() >= deadline)
-                continue;   // the analysis's time is spent: the other tool is not started
-            if (RunAndWait(interpreter, *run.parameters, InterpreterEnvironment(run.folder), buildFolder, run.reportPath,
-                           deadline) == RunEnd::Quit)
-                return ParsedAnalysis(elfPath, {}, {});
+            }
+            const RunEnd end = RunAndWait(interpreter, *run.parameters, InterpreterEnvironment(run.folder), buildFolder,
+                                          run.reportPath, deadline);
+            if (end == RunEnd::Quit) {
+                result.quit = true;
+                return result;
+            }
+            ended = ended || end == RunEnd::Ended;
         }
-        reports[i] = ReadFileStart(run.reportPath, ReportByteLimit).bytes;
+        run.report = ReadReport(run.reportPath, cut);
     }
-    return ParsedAnalysis(elfPath, reports[0], reports[1]);
+    result.whole = !ended && !cut;
+    return result;
 }
 
-AnalysisResult AnalyzeKeptBuild(const std::string& keptElfPath, DWORD runLimit)
+}  // namespace
+
+AnalysisResult AnalyzeBuild(const std::string& elfPath, DWORD runLimit)
 {
-    const std::optional<PlainFile> size = ReadPlainFile(keptElfPath + ".size", ReportByteLimit);
-    const std::optional<PlainFile> map = ReadPlainFile(keptElfPath + ".map", ReportByteLimit);
-    if (size && map && !map->bytes.empty())
-        return ParsedAnalysis(keptElfPath, size->bytes, map->bytes);
-    return AnalyzeBuild(keptElfPath, runLimit);
+    const ToolRun run = RunTools(elfPath, runLimit);
+    if (run.quit)
+        return ParsedAnalysis(elfPath, {}, {});
+    AnalysisResult result = ParsedAnalysis(elfPath, run.reports.size, run.reports.symbols);
+    if (std::optional<PlainFile> elf = ReadPlainFile(elfPath, ElfByteLimit)) {
+        result.build.elfBytes = std::move(elf->bytes);
+        result.build.elfWriteTime = elf->writeTime;
+    }
+    if (std::optional<PlainFile> options = ReadPlainFile(ParentFolder(elfPath) + "build.options.json", BuildOptionsByteLimit))
+        result.build.buildOptions = std::move(options->bytes);
+    return result;
+}
+
+AnalysisResult AnalyzeKeptBuild(const KeptCopy& copy, DWORD runLimit)
+{
+    if (const std::optional<KeptReports> kept = ReadKeptReports(copy))
+        return ParsedAnalysis(copy.path, kept->size, kept->symbols);
+    // The raw reports go beside the copy (KeptSizeReportName, KeptSymbolReportName) while they run.
+    const ToolRun run = RunTools(copy.path, runLimit);
+    if (run.whole && !run.reports.symbols.empty())
+        RecordKeptReports(copy, run.reports);
+    return ParsedAnalysis(copy.path, run.reports.size, run.reports.symbols);
 }

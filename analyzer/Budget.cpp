@@ -1,6 +1,7 @@
 #include "analyzer/Budget.h"
 
-#include "analyzer/Analysis.h"
+#include "analyzer/AnalyzerText.h"
+#include "analyzer/ElfImage.h"
 #include "base/Text.h"
 
 
@@ -71,4 +72,60 @@ BudgetMark GlobalVariablesMark(uint64_t used, std::optional<uint64_t> maximum)
     if (used * 100 > *maximum * WarningPercent)
         return { BudgetLevel::Warning, "Low memory available, stability problems may occur." };
     return {};
+}
+
+std::string UnknownProgramStorageLine()
+{
+    return "Program storage: unknown";
+}
+
+std::string UnknownGlobalVariablesLine()
+{
+    return "Global variables: unknown";
+}
+
+BudgetView WorkOutBudget(const AnalysisResult& current, const std::optional<BoardMaxima>& board,
+                         const std::optional<PreviousBuild>& previous)
+{
+    BudgetView view;
+    view.caption = BudgetCaption(current.elfPath);
+    const std::optional<ElfImage> image = current.build.elfBytes ? ReadElfImage(*current.build.elfBytes) : std::nullopt;
+
+    std::optional<uint64_t> programMax, dataMax;
+    if (board) {
+        programMax = board->programBytes;
+        dataMax = board->dataBytes;
+        view.againstLine = AgainstBoardLine(board->name);
+    } else if (image && image->device && (image->device->flashSize || image->device->sramSize)) {
+        programMax = image->device->flashSize;
+        dataMax = image->device->sramSize;
+        view.againstLine = AgainstChipLine(image->device->deviceName);
+    } else {
+        view.againstLine = std::string(NoMaximumLine);
+    }
+    std::optional<uint64_t> program, data;
+    if (image) {
+        program = ProgramStorageBytes(*image);
+        data = GlobalVariableBytes(*image);
+        view.programLine = ProgramStorageLine(*program, programMax);
+        view.dataLine = GlobalVariablesLine(*data, dataMax);
+        view.programMark = ProgramStorageMark(*program, programMax);
+        view.dataMark = GlobalVariablesMark(*data, dataMax);
+    } else {
+        view.programLine = UnknownProgramStorageLine();
+        view.dataLine = UnknownGlobalVariablesLine();
+    }
+
+    if (!previous) {
+        view.changesLine = NoEarlierBuildLine(BuildName(current.elfPath) + ".hex");
+        return view;
+    }
+    view.changes = SymbolChanges(previous->rows, current.rows);
+    const std::optional<ElfImage> before = ReadElfImage(previous->elfBytes);
+    const auto change = [&](const std::optional<uint64_t>& now, uint64_t (*bytes)(const ElfImage&)) {
+        return now && before ? std::optional<int64_t>(int64_t(*now) - int64_t(bytes(*before))) : std::nullopt;
+    };
+    view.changesLine = ChangeTotalsLine(change(program, ProgramStorageBytes), change(data, GlobalVariableBytes),
+                                        previous->clock);
+    return view;
 }

@@ -1,12 +1,18 @@
 // analyzer/Budget.h: the texts of a build's budget: what it uses of program storage and of RAM for
 // global variables against a maximum, with the percent the Arduino IDE prints, which maximum that
-// is, and the mark for a build near or over it. Pure functions of their arguments.
+// is, and the mark for a build near or over it; and all the window shows of one analysed build, worked
+// out from what its analysis read. Pure functions of their arguments.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "analyzer/Analysis.h"
+#include "analyzer/BoardFiles.h"
+#include "analyzer/BuildChanges.h"
 
 // A maximum of 0 bytes counts as no maximum: no share can be taken of it.
 // "Program storage: 4,626 of 28,672 bytes (16 %)", the percent used * 100 / maximum, truncated;
@@ -35,3 +41,29 @@ BudgetMark ProgramStorageMark(uint64_t used, std::optional<uint64_t> maximum);
 // Over the maximum: "Not enough memory"; over 75 % of it, as the IDE warns: "Low memory available,
 // stability problems may occur."
 BudgetMark GlobalVariablesMark(uint64_t used, std::optional<uint64_t> maximum);
+
+// A figure that cannot be read (the analysed .elf is not one): "Program storage: unknown".
+std::string UnknownProgramStorageLine();
+std::string UnknownGlobalVariablesLine();
+
+// The previous build of the same sketch as kept: its .elf's bytes, the rows of its analysis and its
+// write time as a clock text.
+struct PreviousBuild {
+    std::string_view elfBytes;
+    std::vector<SymbolRow> rows;
+    std::string clock;
+};
+
+// What the "Budget and changes" window shows.
+struct BudgetView {
+    std::string caption;
+    std::string programLine, dataLine, againstLine, changesLine;
+    BudgetMark programMark, dataMark;
+    std::vector<SymbolChange> changes;
+};
+
+// The window's figures for the analysed build (its snapshot's .elf and its rows), against the board's
+// maxima when they are known, else the chip's from the .elf's device note, else none; and what changed
+// since the previous build when there is one.
+BudgetView WorkOutBudget(const AnalysisResult& current, const std::optional<BoardMaxima>& board,
+                         const std::optional<PreviousBuild>& previous);

@@ -13,11 +13,13 @@ namespace {
 
 using SymbolKey = std::pair<std::string, std::string>;   // name, type
 
-std::string SignedBytes(int64_t change)
+std::string SignedBytes(std::optional<int64_t> change)
 {
-    if (change == 0)
+    if (!change)
+        return "unknown";
+    if (*change == 0)
         return "unchanged";
-    return (change > 0 ? "+" : "") + GroupedThousands(change) + " bytes";
+    return (*change > 0 ? "+" : "") + GroupedThousands(*change) + " bytes";
 }
 
 std::string TwoDigits(int value)
@@ -81,7 +83,8 @@ std::string ClockText(int hour, int minute, int second)
     return TwoDigits(hour) + ":" + TwoDigits(minute) + ":" + TwoDigits(second);
 }
 
-std::string ChangeTotalsLine(int64_t programChange, int64_t dataChange, std::string_view previousClock)
+std::string ChangeTotalsLine(std::optional<int64_t> programChange, std::optional<int64_t> dataChange,
+                             std::string_view previousClock)
 {
     return "Program storage " + SignedBytes(programChange) + ", global variables " + SignedBytes(dataChange) +
            " since the build of " + std::string(previousClock);

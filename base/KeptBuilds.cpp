@@ -2,39 +2,31 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
+#include "base/BuildOptions.h"
 #include "base/Text.h"
 
 
 namespace {
 
 constexpr std::string_view KeptSuffix = ".elf";
+constexpr std::string_view WritingSuffix = ".tmp";
+constexpr std::string_view CompanionSuffixes[] = { ".size", ".map", ".analysis", ".analysis.tmp" };
 constexpr size_t HashDigits = 8;
-constexpr size_t SequenceDigitLimit = 18;   // the next sequence still fits a signed 64-bit value
-
-bool IsKeptCharacter(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-';
-}
-
-// FNV-1a over the bytes: a small, fixed hash that is the same on every run and every machine.
-uint32_t NameHash(std::string_view text)
-{
-    uint32_t hash = 2166136261u;
-    for (char c : text)
-        hash = (hash ^ uint8_t(c)) * 16777619u;
-    return hash;
-}
+constexpr size_t SequenceDigitLimit = 18;
+constexpr std::string_view RecordMark = "kevra+ analysis 1";
 
 struct Parsed {
     const KeptFile* file;
     KeptName name;
 };
 
-std::vector<Parsed> ParsedKept(const std::vector<KeptFile>& kept)
+// The copies among the files, oldest (lowest sequence) first.
+std::vector<Parsed> ParsedKept(const std::vector<KeptFile>& files)
 {
     std::vector<Parsed> parsed;
-    for (const KeptFile& file : kept)
+    for (const KeptFile& file : files)
         if (std::optional<KeptName> name = ParseKeptBuildName(file.name))
             parsed.push_back({ &file, std::move(*name) });
     std::sort(parsed.begin(), parsed.end(), [](const Parsed& a, const Parsed& b) {
@@ -43,22 +35,22 @@ std::vector<Parsed> ParsedKept(const std::vector<KeptFile>& kept)
     return parsed;
 }
 
-}  // namespace
-
-std::string KeptSketchKey(std::string_view hexFileName)
+std::string SequenceName(std::string_view sketch, uint64_t sequence)
 {
-    std::string key;
-    // A dot becomes '_': with no dot before the hash, no name reads as a device such as CON.hex.
-    for (char c : hexFileName.substr(0, KeptSketchCharacters))
-        if (IsKeptCharacter(c) || c == '.')
-            key += c == '.' ? '_' : c;
-    static constexpr char Digits[] = "0123456789abcdef";
-    const uint32_t hash = NameHash(hexFileName);
-    key += '-';
-    for (int shift = 28; shift >= 0; shift -= 4)
-        key += Digits[(hash >> shift) & 0xF];
-    return key;
+    return std::string(sketch) + "-" + DecimalText(int64_t(sequence)) + std::string(KeptSuffix);
 }
+
+// The copy a companion or writing file belongs to, by its name; "" for any other name.
+std::string OwnerOf(std::string_view name)
+{
+    for (std::string_view suffix : CompanionSuffixes)
+        if (name.size() > suffix.size() && name.substr(name.size() - suffix.size()) == suffix &&
+            ParseKeptBuildName(name.substr(0, name.size() - suffix.size())))
+            return std::string(name.substr(0, name.size() - suffix.size()));
+    return {};
+}
+
+}  // namespace
 
 std::optional<KeptName> ParseKeptBuildName(std::string_view fileName)
 {
@@ -69,77 +61,120 @@ std::optional<KeptName> ParseKeptBuildName(std::string_view fileName)
     if (dash == std::string_view::npos)
         return std::nullopt;
     const std::string_view sketch = stem.substr(0, dash), digits = stem.substr(dash + 1);
-    if (digits.empty() || digits.size() > SequenceDigitLimit ||
-        digits.find_first_not_of("0123456789") != std::string_view::npos)
-        return std::nullopt;
-    // The sketch part: kept characters, a dash and the hash's lowercase hexadecimal digits.
-    if (sketch.size() <= HashDigits || sketch.size() > KeptSketchCharacters + 1 + HashDigits ||
+    const std::optional<uint64_t> sequence = digits.size() <= SequenceDigitLimit ? DecimalNumber(digits) : std::nullopt;
+    // The sketch part: name characters, a dash and the hash's lowercase hexadecimal digits.
+    if (!sequence || sketch.size() <= HashDigits || sketch.size() > KeptSketchCharacters + 1 + HashDigits ||
         sketch[sketch.size() - HashDigits - 1] != '-' ||
         sketch.substr(sketch.size() - HashDigits).find_first_not_of("0123456789abcdef") != std::string_view::npos ||
-        !std::all_of(sketch.begin(), sketch.end(), IsKeptCharacter))
+        !std::all_of(sketch.begin(), sketch.end(), IsNameCharacter))
         return std::nullopt;
-    KeptName name{ std::string(sketch), 0 };
-    for (char c : digits)
-        name.sequence = name.sequence * 10 + uint64_t(c - '0');
-    return name;
+    return KeptName{ std::string(sketch), *sequence };
 }
 
-std::string NextKeptBuildName(std::string_view hexFileName, const std::vector<KeptFile>& kept)
+std::string KeptSketchKey(std::string_view elfPath, std::string_view buildOptionsJson)
+{
+    const std::string hexName = HexFileNameOfElf(elfPath);
+    // A dot becomes '_': with no dot before the hash, no name reads as a device such as CON.hex.
+    std::string key;
+    for (char c : std::string_view(hexName).substr(0, KeptSketchCharacters))
+        if (IsNameCharacter(c) || c == '.')
+            key += c == '.' ? '_' : c;
+    // What names the sketch, in one case, as Windows compares paths.
+    const std::optional<BuildOptions> options = ReadBuildOptions(buildOptionsJson);
+    std::string identity = options && !options->sketchLocation.empty()
+                               ? "sketch\n" + options->sketchLocation
+                               : "build\n" + ParentFolder(elfPath) + hexName;
+    std::transform(identity.begin(), identity.end(), identity.begin(), LowerAscii);
+    return key + "-" + HexDigits(TextHash(identity), int(HashDigits));
+}
+
+std::string NextKeptBuildName(std::string_view sketchKey, const std::vector<KeptFile>& kept)
 {
     uint64_t highest = 0;
     for (const KeptFile& file : kept)
         if (const auto name = ParseKeptBuildName(file.name))
             highest = std::max(highest, name->sequence);
-    return KeptSketchKey(hexFileName) + "-" + DecimalText(int64_t(highest + 1)) + std::string(KeptSuffix);
+    return SequenceName(sketchKey, std::min(highest + 1, KeptSequenceLimit));
 }
 
-std::vector<std::string> KeptBuildsToRemove(const std::vector<KeptFile>& kept)
+std::vector<std::pair<std::string, std::string>> KeptRenumbering(const std::vector<KeptFile>& files)
 {
-    const std::vector<Parsed> parsed = ParsedKept(kept);
+    const std::vector<Parsed> parsed = ParsedKept(files);
+    std::vector<std::pair<std::string, std::string>> renames;
+    if (parsed.empty() || parsed.back().name.sequence < KeptSequenceLimit)
+        return renames;
+    std::set<std::string> present;
+    for (const KeptFile& file : files)
+        present.insert(file.name);
+    for (size_t i = 0; i < parsed.size(); ++i) {
+        const std::string& from = parsed[i].file->name;
+        const std::string to = SequenceName(parsed[i].name.sketch, i + 1);
+        if (from == to)
+            continue;
+        renames.emplace_back(from, to);
+        for (std::string_view suffix : CompanionSuffixes)
+            if (present.count(from + std::string(suffix)))
+                renames.emplace_back(from + std::string(suffix), to + std::string(suffix));
+    }
+    return renames;
+}
+
+std::string KeptWritingName(std::string_view copyName)
+{
+    return std::string(copyName) + std::string(WritingSuffix);
+}
+
+std::string KeptSizeReportName(std::string_view copyName) { return std::string(copyName) + ".size"; }
+std::string KeptSymbolReportName(std::string_view copyName) { return std::string(copyName) + ".map"; }
+std::string KeptAnalysisName(std::string_view copyName) { return std::string(copyName) + ".analysis"; }
+
+std::vector<std::string> KeptFilesToRemove(const std::vector<KeptFile>& files)
+{
+    const std::vector<Parsed> parsed = ParsedKept(files);
     // Newest first, the newest KeptPerSketch of each sketch stay for now.
     std::map<std::string, size_t> seen;
     std::vector<bool> removed(parsed.size(), false);
     for (size_t i = parsed.size(); i-- > 0;)
         removed[i] = ++seen[parsed[i].name.sketch] > KeptPerSketch;
 
-    size_t files = 0;
+    size_t count = 0;
     uint64_t bytes = 0;
     for (size_t i = 0; i < parsed.size(); ++i)
         if (!removed[i]) {
-            ++files;
+            ++count;
             bytes += std::min(parsed[i].file->size, KeptByteLimit + 1);
         }
-    for (size_t i = 0; i < parsed.size() && (files > KeptFileLimit || bytes > KeptByteLimit); ++i)
+    for (size_t i = 0; i < parsed.size() && (count > KeptFileLimit || bytes > KeptByteLimit); ++i)
         if (!removed[i]) {
             removed[i] = true;
-            --files;
+            --count;
             bytes -= std::min(parsed[i].file->size, KeptByteLimit + 1);
         }
 
     std::vector<std::string> names;
+    std::set<std::string> staying;
     for (size_t i = 0; i < parsed.size(); ++i)
         if (removed[i])
             names.push_back(parsed[i].file->name);
+        else
+            staying.insert(parsed[i].file->name);
+    // A writing file is left only by a write that did not end: the copies are written one at a time.
+    for (const KeptFile& file : files) {
+        const std::string owner = OwnerOf(file.name);
+        const std::string_view name = file.name;
+        const bool writing = name.size() > WritingSuffix.size() &&
+                             name.substr(name.size() - WritingSuffix.size()) == WritingSuffix &&
+                             ParseKeptBuildName(name.substr(0, name.size() - WritingSuffix.size()));
+        if (writing || (!owner.empty() && !staying.count(owner)))
+            names.push_back(file.name);
+    }
     return names;
-}
-
-std::optional<std::string> PreviousKeptBuild(const std::vector<KeptFile>& kept, std::string_view currentName)
-{
-    const std::optional<KeptName> current = ParseKeptBuildName(currentName);
-    if (!current)
-        return std::nullopt;
-    std::optional<std::string> previous;
-    for (const Parsed& p : ParsedKept(kept))
-        if (p.name.sketch == current->sketch && p.name.sequence < current->sequence)
-            previous = p.file->name;
-    return previous;
 }
 
 std::string HexFileNameOfElf(std::string_view elfPath)
 {
-    const size_t slash = elfPath.rfind('\\');
-    const std::string_view name = slash == std::string_view::npos ? elfPath : elfPath.substr(slash + 1);
-    return std::string(name.substr(0, name.size() >= 4 ? name.size() - 4 : 0)) + ".hex";
+    const std::string name = PathFileName(elfPath);
+    return name.substr(0, name.size() >= 4 ? name.size() - 4 : 0) + ".hex";
 }
 
 std::optional<std::string> PreviousOfAnalysedBuild(const std::vector<KeptFile>& kept, std::string_view sketchKey,
@@ -157,4 +192,28 @@ std::optional<std::string> PreviousOfAnalysedBuild(const std::vector<KeptFile>& 
         if (ofSketch[i].file->writeTime < analysedWriteTime)
             return ofSketch[i].file->name;
     return std::nullopt;
+}
+
+std::string AnalysisRecord(std::string_view copyBytes, const KeptReports& reports)
+{
+    return std::string(RecordMark) + " " + DecimalText(int64_t(copyBytes.size())) + " " +
+           HexDigits(TextHash(copyBytes), 16) + " " + DecimalText(int64_t(reports.size.size())) + " " +
+           DecimalText(int64_t(reports.symbols.size())) + "\n" + reports.size + reports.symbols;
+}
+
+std::optional<KeptReports> ReportsOfRecord(std::string_view record, std::string_view copyBytes)
+{
+    const size_t lineEnd = record.substr(0, 128).find('\n');
+    if (lineEnd == std::string_view::npos)
+        return std::nullopt;
+    const std::vector<std::string_view> fields = SplitAt(record.substr(0, lineEnd), ' ');
+    if (fields.size() != 7 || record.substr(0, RecordMark.size()) != RecordMark ||
+        DecimalNumber(fields[3]) != copyBytes.size() || fields[4] != HexDigits(TextHash(copyBytes), 16))
+        return std::nullopt;
+    const std::optional<uint64_t> sizeBytes = DecimalNumber(fields[5]), symbolBytes = DecimalNumber(fields[6]);
+    const std::string_view body = record.substr(lineEnd + 1);
+    if (!sizeBytes || !symbolBytes || *sizeBytes > KeptReportByteLimit || *symbolBytes > KeptReportByteLimit ||
+        body.size() != *sizeBytes + *symbolBytes)
+        return std::nullopt;
+    return KeptReports{ std::string(body.substr(0, size_t(*sizeBytes))), std::string(body.substr(size_t(*sizeBytes))) };
 }

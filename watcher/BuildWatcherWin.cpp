@@ -8,11 +8,11 @@
 
 #include "base/Folders.h"
 #include "base/IdeFiles.h"
+#include "base/KeptBuildStore.h"
 #include "base/SharedValues.h"
 #include "base/Text.h"
 #include "base/Win32.h"
 #include "watcher/FolderWatch.h"
-#include "watcher/KeptCopies.h"
 
 namespace {
 

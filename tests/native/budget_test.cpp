@@ -2,6 +2,11 @@
 
 #include "analyzer/Budget.h"
 
+#include <fstream>
+#include <sstream>
+
+#include "analyzer/ElfImage.h"
+
 TEST(Budget, LinesAtEachShareOfTheLeonardo)
 {
     const struct { uint64_t program; uint64_t data; const char* programLine; const char* dataLine; } cases[] = {
@@ -64,4 +69,59 @@ TEST(Budget, MarksOver75PercentOfRamAndOverEitherMaximum)
         EXPECT_EQ(c.program == BudgetLevel::Over ? "Sketch too big" : "", program.words);
     }
     EXPECT_EQ(BudgetLevel::Over, ProgramStorageMark(32436, 28672).level);
+}
+
+namespace {
+
+std::string FileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+}  // namespace
+
+TEST(Budget, TheWindowShowsTheAnalysedBuildAndAFigureThatCannotBeReadAsUnknown)
+{
+    const std::string elf = FileBytes(KEVRA_BUDGET_ELF);
+    const std::optional<ElfImage> image = ReadElfImage(elf);
+    ASSERT_TRUE(image);
+    const uint64_t program = ProgramStorageBytes(*image), data = GlobalVariableBytes(*image);
+    AnalysisResult current;
+    current.elfPath = "C:\\Temp\\build1.tmp\\Game.ino.elf";
+    current.rows = { { "loop", "T", 40 }, { "grown", "T", 10 } };
+    current.build.elfBytes = elf;
+    const BoardMaxima leonardo{ "Arduino Leonardo", 28672, 2560 };
+
+    // The board's maxima, no earlier build.
+    BudgetView view = WorkOutBudget(current, leonardo, std::nullopt);
+    EXPECT_EQ("[kevra+ v0.3] Budget and changes: Game.hex", view.caption);
+    EXPECT_EQ(ProgramStorageLine(program, 28672), view.programLine);
+    EXPECT_EQ(GlobalVariablesLine(data, 2560), view.dataLine);
+    EXPECT_EQ("Against the board \"Arduino Leonardo\"", view.againstLine);
+    EXPECT_EQ("No earlier build of Game.hex to compare with.", view.changesLine);
+    EXPECT_TRUE(view.changes.empty());
+
+    // Without the board, the chip's from the device note; the previous build's changes.
+    const PreviousBuild previous{ elf, { { "loop", "T", 38 }, { "gone", "t", 4 } }, "10:42:13" };
+    view = WorkOutBudget(current, std::nullopt, previous);
+    EXPECT_EQ("Against the chip atmega32u4 (no board file found)", view.againstLine);
+    EXPECT_EQ(ProgramStorageLine(program, 32768), view.programLine);
+    EXPECT_EQ("Program storage unchanged, global variables unchanged since the build of 10:42:13", view.changesLine);
+    ASSERT_EQ(3u, view.changes.size());
+    EXPECT_EQ("grown", view.changes[0].name);
+
+    // The .elf could not be read when it was analysed (or is no ELF): unknown, never 0 bytes.
+    for (const std::optional<std::string>& bytes : { std::optional<std::string>(), std::optional<std::string>("not an elf") }) {
+        current.build.elfBytes = bytes;
+        view = WorkOutBudget(current, leonardo, previous);
+        EXPECT_EQ("Program storage: unknown", view.programLine);
+        EXPECT_EQ("Global variables: unknown", view.dataLine);
+        EXPECT_EQ(BudgetLevel::None, view.dataMark.level);
+        EXPECT_EQ("Program storage unknown, global variables unknown since the build of 10:42:13", view.changesLine);
+        view = WorkOutBudget(current, std::nullopt, std::nullopt);
+        EXPECT_EQ("No maximum known", view.againstLine);
+    }
 }

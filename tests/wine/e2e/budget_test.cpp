@@ -16,6 +16,7 @@
 #include <tuple>
 
 #include "AgentDriver.h"
+#include "base/KeptBuilds.h"
 #include "AnalyzerDriver.h"
 #include "WineOnly.h"
 
@@ -166,17 +167,27 @@ struct BudgetRoad : ::testing::Test {
     // Writes a real build into the build folder as the IDE does, build.options.json and the .elf
     // (last written at elfTime) first, the .hex last, and waits until the agent has acted on it (the
     // simulator started) and kept its copy. Returns the .elf's path.
+    // sketchLocation, when given, is put in build.options.json in place of the build's own.
     std::string WriteBuild(const std::string& real, const std::string& name, const std::string& folder,
-                           uint64_t elfTime, size_t keptAfter)
+                           uint64_t elfTime, size_t keptAfter, const std::string& sketchLocation = "")
     {
         const std::string from = RealBuilds() + real + "\\", to = temp + folder + "\\";
         CreateDirectoryW(Widen(to).c_str(), nullptr);
         const size_t starts = agent.SimulatorStarts().size();
-        WriteFileBytes(to + "build.options.json", ReadFileBytes(from + "build.options.json"));
+        std::string options = ReadFileBytes(from + "build.options.json");
+        if (!sketchLocation.empty()) {
+            const std::string key = "\"sketchLocation\": \"";
+            const size_t at = options.find(key);
+            EXPECT_NE(std::string::npos, at);
+            if (at != std::string::npos)
+                options.replace(at + key.size(), options.find('"', at + key.size()) - at - key.size(), sketchLocation);
+        }
+        WriteFileBytes(to + "build.options.json", options);
         const std::string elf = to + name + ".ino.elf";
-        WriteFileBytes(elf, ReadFileBytes(from + name + ".ino.elf"));
+        const std::string realName = real == "oversize" ? "Oversize" : "Game";   // the real build's own name
+        WriteFileBytes(elf, ReadFileBytes(from + realName + ".ino.elf"));
         SetWriteTime(elf, elfTime);
-        WriteFileBytes(to + name + ".ino.hex", ReadFileBytes(from + name + ".ino.hex"));
+        WriteFileBytes(to + name + ".ino.hex", ReadFileBytes(from + realName + ".ino.hex"));
         EXPECT_TRUE(WaitFor([&] { return agent.SimulatorStarts().size() == starts + 1; }, 15000)) << real;
         EXPECT_TRUE(WaitFor([&] { return KeptElfs().size() == keptAfter; })) << real;
         return elf;
@@ -264,19 +275,23 @@ TEST_F(BudgetRoad, TwoBuildsOfOneSketchShowTheBuildersBudgetAndAvrNmsDifference)
     std::sort(shown.begin(), shown.end());
     EXPECT_EQ(expected, shown);
 
-    // The kept copy's analysis stays beside it and is read, not run again, at the next opening: a
-    // symbol written into its report shows as gone.
+    // The kept copy's analysis is recorded beside it and read, not run again, at the next opening: a
+    // symbol written into its record shows as gone.
     ASSERT_TRUE(Close(budget));
     EXPECT_TRUE(IsWindowEnabled(analyzer));
     const std::vector<std::string> copies = KeptElfs();
     ASSERT_EQ(2u, copies.size());
     // The copies are named ...-1.elf and ...-2.elf: the first build's is the one ending in -1.
     const std::string previousCopy = kept + (copies[0].find("-1.elf") != std::string::npos ? copies[0] : copies[1]);
-    EXPECT_EQ(ReadFileBytes(RealBuilds() + "game-1\\Game.ino.elf"), ReadFileBytes(previousCopy));
-    const std::string report = ReadFileBytes(previousCopy + ".map");
-    ASSERT_FALSE(report.empty());
-    EXPECT_FALSE(ReadFileBytes(previousCopy + ".size").empty());
-    WriteFileBytes(previousCopy + ".map", report + "00000007 T remembered_only\r\n");
+    const std::string previousBytes = ReadFileBytes(previousCopy);
+    EXPECT_EQ(ReadFileBytes(RealBuilds() + "game-1\\Game.ino.elf"), previousBytes);
+    std::optional<KeptReports> reports = ReportsOfRecord(ReadFileBytes(previousCopy + ".analysis"), previousBytes);
+    ASSERT_TRUE(reports);
+    EXPECT_FALSE(reports->size.empty());
+    EXPECT_FALSE(PathExists(previousCopy + ".map"));   // the raw reports go once recorded
+    EXPECT_FALSE(PathExists(previousCopy + ".size"));
+    reports->symbols += "00000007 T remembered_only\r\n";
+    WriteFileBytes(previousCopy + ".analysis", AnalysisRecord(previousBytes, *reports));
     budget = OpenBudget(analyzer, "Game");
     ASSERT_TRUE(budget);
     const Rows again = ListRows(GetDlgItem(budget, IdChangesList));
@@ -404,6 +419,122 @@ TEST_F(BudgetRoad, HeaderClicksSortTheAnalyzersListAndTheSelectedRowIsCopied)
     HWND budget = OpenWindow("[kevra+ v0.3] Budget and changes: Game.hex", 10000);
     ASSERT_TRUE(budget);
     EXPECT_EQ("No earlier build of Game.hex to compare with.", ControlText(budget, IdChangesLine));
+    ASSERT_TRUE(Close(budget));
+    EXPECT_TRUE(Close(analyzer));
+}
+
+TEST_F(BudgetRoad, AFolderHoldingTheHighestSequenceStillKeepsAndFindsTheBuilds)
+{
+    // A name the agent could have written, with the highest sequence one may carry.
+    const std::string planted = "Planted_hex-0123abcd-999999999999999999.elf";
+    CreateDirectoryW(Widen(kept.substr(0, kept.size() - 7)).c_str(), nullptr);
+    CreateDirectoryW(Widen(kept).c_str(), nullptr);
+    WriteFileBytes(kept + planted, "planted");
+    const uint64_t firstTime = NowFileTime() - 600ull * 10'000'000;
+    WriteBuild("game-1", "Game", "build31.tmp", firstTime, 2);
+    WriteBuild("game-2", "Game", "build31.tmp", NowFileTime(), 3);
+    for (const std::string& name : KeptElfs()) {
+        const std::optional<KeptName> read = ParseKeptBuildName(name);
+        ASSERT_TRUE(read) << name;
+        EXPECT_LE(read->sequence, 3u) << name;
+    }
+    HWND analyzer = OpenAnalyzer("Game");
+    ASSERT_TRUE(analyzer);
+    HWND budget = OpenBudget(analyzer, "Game");
+    ASSERT_TRUE(budget);
+    EXPECT_NE(std::string::npos, ControlText(budget, IdChangesLine).find(" since the build of " + LocalClock(firstTime)))
+        << ControlText(budget, IdChangesLine);
+    ASSERT_TRUE(Close(budget));
+    EXPECT_TRUE(Close(analyzer));
+}
+
+TEST_F(BudgetRoad, TwoSketchesOfOneNameAreComparedEachWithItsOwnBuilds)
+{
+    // Two projects both called Game: the second one's build comes between the first one's two.
+    const std::string first = "Z:\\\\Projects\\\\Game\\\\Game.ino", other = "Z:\\\\Old\\\\Game\\\\Game.ino";
+    const uint64_t firstTime = NowFileTime() - 1200ull * 10'000'000;
+    WriteBuild("game-1", "Game", "build1.tmp", firstTime, 1, first);
+    WriteBuild("oversize", "Game", "build2.tmp", NowFileTime() - 600ull * 10'000'000, 2, other);
+    // The first project again, in a new IDE session's build folder.
+    WriteBuild("game-2", "Game", "build3.tmp", NowFileTime(), 3, first);
+    HWND analyzer = OpenAnalyzer("Game");
+    ASSERT_TRUE(analyzer);
+    HWND budget = OpenBudget(analyzer, "Game");
+    ASSERT_TRUE(budget);
+    const BuilderLines before = BuilderLinesOf("game-1"), after = BuilderLinesOf("game-2");
+    EXPECT_EQ("Program storage " + SignedBytes(after.program - before.program) + ", global variables " +
+                  SignedBytes(after.data - before.data) + " since the build of " + LocalClock(firstTime),
+              ControlText(budget, IdChangesLine));
+    Rows shown = ListRows(GetDlgItem(budget, IdChangesList));
+    std::sort(shown.begin(), shown.end());
+    EXPECT_EQ(ExpectedChanges(SymbolsOf("game-1"), SymbolsOf("game-2")), shown);
+    ASSERT_TRUE(Close(budget));
+    EXPECT_TRUE(Close(analyzer));
+}
+
+TEST_F(BudgetRoad, ReportsThatAreNotOfTheCopysBytesAreNeverItsAnalysis)
+{
+    const uint64_t firstTime = NowFileTime() - 600ull * 10'000'000;
+    WriteBuild("game-1", "Game", "build8.tmp", firstTime, 1);
+    const std::vector<std::string> firstCopy = KeptElfs();
+    ASSERT_EQ(1u, firstCopy.size());
+    const std::string previousCopy = kept + firstCopy[0];
+    // What a tool run cut short leaves (a report broken off), and the record of another build that
+    // once had the copy's name: neither is the first build's analysis.
+    const std::string otherReport = ReadFileBytes(RealBuilds() + "game-2.avr-nm.txt");
+    WriteFileBytes(previousCopy + ".map", otherReport.substr(0, otherReport.size() / 2));
+    WriteFileBytes(previousCopy + ".size", "   text\t   data\t    bss\r\n   1\t   2\t    3\r\n");
+    WriteFileBytes(previousCopy + ".analysis",
+                   AnalysisRecord(ReadFileBytes(RealBuilds() + "game-2\\Game.ino.elf"), { "", otherReport }));
+    WriteBuild("game-2", "Game", "build8.tmp", NowFileTime(), 2);
+
+    HWND analyzer = OpenAnalyzer("Game");
+    ASSERT_TRUE(analyzer);
+    HWND budget = OpenBudget(analyzer, "Game");
+    ASSERT_TRUE(budget);
+    Rows shown = ListRows(GetDlgItem(budget, IdChangesList));
+    std::sort(shown.begin(), shown.end());
+    EXPECT_EQ(ExpectedChanges(SymbolsOf("game-1"), SymbolsOf("game-2")), shown);
+    ASSERT_TRUE(Close(budget));
+    EXPECT_TRUE(Close(analyzer));
+    // The whole run on the copy is recorded in place of the foreign record.
+    const std::optional<KeptReports> recorded =
+        ReportsOfRecord(ReadFileBytes(previousCopy + ".analysis"), ReadFileBytes(previousCopy));
+    ASSERT_TRUE(recorded);
+    EXPECT_EQ(SymbolsOf("game-1").size(), ReportSymbols(recorded->symbols).size());
+}
+
+TEST_F(BudgetRoad, TheWindowShowsTheAnalysedBuildAfterItsFolderIsRemovedOrBuiltAgain)
+{
+    const uint64_t firstTime = NowFileTime() - 600ull * 10'000'000;
+    WriteBuild("game-1", "Game", "build6.tmp", firstTime, 1);
+    WriteBuild("game-2", "Game", "build6.tmp", NowFileTime(), 2);
+    HWND analyzer = OpenAnalyzer("Game");
+    ASSERT_TRUE(analyzer);
+    const BuilderLines before = BuilderLinesOf("game-1"), after = BuilderLinesOf("game-2");
+    const std::string totals = "Program storage " + SignedBytes(after.program - before.program) +
+                               ", global variables " + SignedBytes(after.data - before.data) +
+                               " since the build of " + LocalClock(firstTime);
+
+    // The IDE removes its build folder when it closes.
+    RemoveTree(temp + "build6.tmp\\");
+    ASSERT_FALSE(PathExists(temp + "build6.tmp"));
+    HWND budget = OpenBudget(analyzer, "Game");
+    ASSERT_TRUE(budget);
+    ExpectBudgetLines(budget, after);
+    EXPECT_EQ(totals, ControlText(budget, IdChangesLine));
+    ASSERT_TRUE(Close(budget));
+
+    // A rebuild of the sketch into the same folder while the analyzer shows the build before it (IDE
+    // 2.x), to other bytes: the third copy of the sketch, which takes the first one's place.
+    const std::string options = ReadFileBytes(RealBuilds() + "game-1\\build.options.json");
+    const std::string key = "\"sketchLocation\": \"";
+    const size_t at = options.find(key) + key.size();
+    WriteBuild("oversize", "Game", "build6.tmp", NowFileTime(), 2, options.substr(at, options.find('"', at) - at));
+    budget = OpenBudget(analyzer, "Game");
+    ASSERT_TRUE(budget);
+    ExpectBudgetLines(budget, after);
+    EXPECT_EQ("", ControlText(budget, IdProgramMark));
     ASSERT_TRUE(Close(budget));
     EXPECT_TRUE(Close(analyzer));
 }
