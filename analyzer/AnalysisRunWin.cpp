@@ -250,7 +250,6 @@ AnalysisResult AnalyzeKeptBuild(const KeptCopy& copy, DWORD runLimit)
 {
     if (const std::optional<KeptReports> kept = ReadKeptReports(copy))
         return ParsedAnalysis(copy.path, kept->size, kept->symbols);
-    // The raw reports go beside the copy (KeptSizeReportName, KeptSymbolReportName) while they run.
     const ToolRun run = RunTools(copy.path, runLimit);
     if (run.whole && !run.reports.symbols.empty())
         RecordKeptReports(copy, run.reports);

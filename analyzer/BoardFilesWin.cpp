@@ -26,15 +26,6 @@ bool PlainFoldersAbove(const std::string& file, int levels)
     return true;
 }
 
-std::vector<std::string> PlainFolderNames(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (FolderEntry& entry : PlainFolderEntries(folder, VersionFolderLimit))
-        if (entry.isFolder)
-            names.push_back(std::move(entry.name));
-    return names;
-}
-
 }  // namespace
 
 std::optional<BoardMaxima> BoardOfBuild(std::string_view buildOptionsJson)
@@ -49,7 +40,7 @@ std::optional<BoardMaxima> BoardOfBuild(std::string_view buildOptionsJson)
         files.emplace_back(file, 2);
     for (const std::string& platform : PackagedPlatformFolders(*options))
         if (IsPlainFolder(platform))
-            if (const std::optional<std::string> version = NewestVersionName(PlainFolderNames(platform)))
+            if (const std::optional<std::string> version = NewestVersionName(PlainFolderNames(platform, VersionFolderLimit)))
                 files.emplace_back(platform + *version + "\\boards.txt", 4);
     for (const auto& [file, levels] : files) {
         if (!PlainFoldersAbove(file, levels))

@@ -19,6 +19,8 @@ constexpr const char* ToolNames[] = { "avr-size", "avr-nm" };
 // The IDE's folders are not the user's choice: a junction or symbolic link there could lead
 // anywhere, so only plain folders and files count.
 constexpr DWORD LinkOrDevice = FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE;
+// The most version folders of avr-gcc looked at: an installation has one or two.
+constexpr size_t VersionFolderLimit = 1024;
 
 // What the interpreter finds for the bare name in folder: the extension of the first file named
 // name + one of PATHEXT's extensions, in PATHEXT's order, and that file's attributes; nullopt when
@@ -61,25 +63,6 @@ bool HoldsBothTools(const std::string& folder)
     return IsPlainFolder(folder) && std::all_of(std::begin(ToolNames), std::end(ToolNames), [&](const char* tool) {
         return RunsToolExe(folder, tool, true);
     });
-}
-
-// The plain subfolders of an avr-gcc folder: one per installed version.
-std::vector<std::string> VersionNames(const std::string& avrGccFolder)
-{
-    std::vector<std::string> names;
-    WIN32_FIND_DATAW found;
-    UniqueFind search(FindFirstFileExW(Widen(Joined(avrGccFolder, "*")).c_str(), FindExInfoBasic, &found,
-                                       FindExSearchLimitToDirectories, nullptr, FIND_FIRST_EX_LARGE_FETCH));
-    if (!search)
-        return names;
-    do {
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 || (found.dwFileAttributes & LinkOrDevice) != 0)
-            continue;
-        // A name with a lone surrogate would not come back whole in a path: passed over.
-        if (std::optional<std::string> name = NarrowExactly(found.cFileName))
-            names.push_back(std::move(*name));
-    } while (FindNextFileW(search.get(), &found));
-    return names;
 }
 
 std::optional<std::string> CliDataValue()
@@ -161,7 +144,7 @@ AvrToolFolders FindAvrTools()
         return onPath;
     std::vector<VersionFolders> found;
     for (std::string& folder : AvrGccFolders(LocalAppDataFolder, DocumentsFolder, CliDataValue())) {
-        std::vector<std::string> names = VersionNames(folder);
+        std::vector<std::string> names = PlainFolderNames(WithOneTrailingBackslash(folder), VersionFolderLimit);
         found.push_back({ std::move(folder), std::move(names) });
     }
     for (const std::string& folder : BoardsManagerToolFolders(found))

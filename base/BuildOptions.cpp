@@ -94,6 +94,20 @@ bool IsPlainName(std::string_view name)
     return std::all_of(name.begin(), name.end(), IsNameCharacter);
 }
 
+// True when every part of a local path after its drive is a name: none empty, "." or "..", which
+// would lead elsewhere than the text says.
+bool EveryPartNamed(std::string_view path)
+{
+    for (std::string_view rest = path.substr(std::min<size_t>(3, path.size())); !rest.empty();) {
+        const size_t end = rest.find_first_of("\\/");
+        const std::string_view part = rest.substr(0, end);
+        if (part.empty() || part == "." || part == "..")
+            return false;
+        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    }
+    return true;
+}
+
 }  // namespace
 
 std::optional<std::vector<std::pair<std::string, std::string>>> ParseFlatJsonObject(std::string_view json)
@@ -167,14 +181,12 @@ std::optional<BuildOptions> ReadBuildOptions(std::string_view json)
                     options.hardwareFolders.size() >= HardwareFolderCountLimit)
                     continue;
                 folder = folder.substr(0, folder.find_last_not_of("\\/") + 1);
-                const bool emptyPart = std::adjacent_find(folder.begin(), folder.end(), [](char a, char b) {
-                    return (a == '\\' || a == '/') && (b == '\\' || b == '/');
-                }) != folder.end();
-                if (!emptyPart && std::none_of(options.hardwareFolders.begin(), options.hardwareFolders.end(),
+                if (EveryPartNamed(folder) && std::none_of(options.hardwareFolders.begin(), options.hardwareFolders.end(),
                                  [&](const std::string& f) { return SameIgnoringCase(f, folder); }))
                     options.hardwareFolders.emplace_back(folder);
             }
-        else if (key == "sketchLocation" && value.size() <= HardwareFolderLimit && IsLocalFolderText(value))
+        else if (key == "sketchLocation" && value.size() <= HardwareFolderLimit && IsLocalFolderText(value) &&
+                 EveryPartNamed(value))
             options.sketchLocation = value;
     }
     if (!fqbn)

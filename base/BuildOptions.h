@@ -40,12 +40,12 @@ std::optional<Fqbn> ParseFqbn(std::string_view text);
 struct BuildOptions {
     Fqbn fqbn;
     // The hardware folders, in their order: local folder texts (IsLocalFolderText) of at most
-    // HardwareFolderLimit characters with no empty part, without their trailing separators. Any other
+    // HardwareFolderLimit characters whose every part is a name, without their trailing separators. Any other
     // entry is left out, and so is a folder named again (in any case), so that each is looked at once
     // however often the file names it; at most HardwareFolderCountLimit. A network path is left out
     // too: reading one would connect to the server it names.
     std::vector<std::string> hardwareFolders;
-    // The sketch's own path ("sketchLocation"), when it is a local path text; "" otherwise.
+    // The sketch's own path ("sketchLocation"), when it is such a path too; "" otherwise.
     std::string sketchLocation;
 };
 // The options of a build.options.json text; nullopt when it does not parse or its fqbn does not.

@@ -62,17 +62,7 @@ bool IsLocalFolderText(std::string_view path)
     if (!StartsWithDrive(path))
         return false;
     // A second colon would name a stream of a file; wildcards would widen a search to other folders.
-    if (HasControlCharacter(path) || path.find_first_of("<>\"|?*:", 2) != std::string_view::npos)
-        return false;
-    // No part "." or "..": they would lead elsewhere than the text says.
-    for (std::string_view rest = path.substr(3); !rest.empty();) {
-        const size_t end = rest.find_first_of("\\/");
-        const std::string_view part = rest.substr(0, end);
-        if (part == "." || part == "..")
-            return false;
-        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-    }
-    return true;
+    return !HasControlCharacter(path) && path.find_first_of("<>\"|?*:", 2) == std::string_view::npos;
 }
 
 namespace {

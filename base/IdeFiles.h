@@ -25,7 +25,7 @@ std::optional<std::string> PreferenceValue(std::string_view preferences, std::st
 
 // Whether a folder named in the IDE's files (the sketchbook, build.path) can be taken as text: a local
 // absolute path, a drive letter, ":" and "\" or "/", with no control character and none of the
-// characters that no Windows name holds (<>"|?* and a second ":"), and no part "." or "..". Relative paths, UNC paths
+// characters that no Windows name holds (<>"|?* and a second ":"). Relative paths, UNC paths
 // (\\host\..., \\?\...), "-" and "@" are refused: a UNC folder would have the agent contact that host
 // at every poll. Whether the folder exists is the Win32 layer's question (IsUsableFolder).
 bool IsLocalFolderText(std::string_view path);

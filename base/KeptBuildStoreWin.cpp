@@ -142,6 +142,6 @@ void RecordKeptReports(const KeptCopy& copy, const KeptReports& reports)
 {
     const std::string record = KeptAnalysisName(copy.path);
     PlaceWhole(record, KeptWritingName(record), AnalysisRecord(copy.bytes, reports), 0, true);
-    DeleteFileW(Widen(KeptSizeReportName(copy.path)).c_str());
-    DeleteFileW(Widen(KeptSymbolReportName(copy.path)).c_str());
+    for (const char* raw : { ".size", ".map" })
+        DeleteFileW(Widen(copy.path + raw).c_str());
 }

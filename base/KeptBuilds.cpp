@@ -124,8 +124,6 @@ std::string KeptWritingName(std::string_view copyName)
     return std::string(copyName) + std::string(WritingSuffix);
 }
 
-std::string KeptSizeReportName(std::string_view copyName) { return std::string(copyName) + ".size"; }
-std::string KeptSymbolReportName(std::string_view copyName) { return std::string(copyName) + ".map"; }
 std::string KeptAnalysisName(std::string_view copyName) { return std::string(copyName) + ".analysis"; }
 
 std::vector<std::string> KeptFilesToRemove(const std::vector<KeptFile>& files)

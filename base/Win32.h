@@ -96,6 +96,8 @@ struct FolderEntry {
 // The entries of folder (a path with its trailing backslash), at most limit of them: no "." or "..",
 // no link, no device, and no name that no UTF-8 text can carry. Empty when it cannot be searched.
 std::vector<FolderEntry> PlainFolderEntries(const std::string& folder, size_t limit);
+// The names of the plain folders among them.
+std::vector<std::string> PlainFolderNames(const std::string& folder, size_t limit);
 
 // Writes every byte through file; false when a write fails.
 bool WriteAllBytes(HANDLE file, std::string_view bytes);

@@ -263,3 +263,12 @@ std::vector<FolderEntry> PlainFolderEntries(const std::string& folder, size_t li
     } while (entries.size() < limit && FindNextFileW(search.get(), &found));
     return entries;
 }
+
+std::vector<std::string> PlainFolderNames(const std::string& folder, size_t limit)
+{
+    std::vector<std::string> names;
+    for (FolderEntry& entry : PlainFolderEntries(folder, limit))
+        if (entry.isFolder)
+            names.push_back(std::move(entry.name));
+    return names;
+}
