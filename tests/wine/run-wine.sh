@@ -34,6 +34,14 @@ mkdir -p "$(dirname "$WINEPREFIX")"
         wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
         wineserver -w
     fi
+    # N: is a network drive (a folder beside the prefix that Wine reports as remote), for the tests
+    # of what the agent refuses to read from one.
+    if [ ! -e "$WINEPREFIX/dosdevices/n:" ]; then
+        mkdir -p "$WINEPREFIX-network-drive"
+        ln -sfn "$WINEPREFIX-network-drive" "$WINEPREFIX/dosdevices/n:"
+        wine reg add 'HKLM\Software\Wine\Drives' /v n: /d network /f >/dev/null 2>&1
+        wineserver -w
+    fi
 ) 9>"$WINEPREFIX.lock"
 
 wine "$@"

@@ -167,20 +167,22 @@ struct BudgetRoad : ::testing::Test {
     // Writes a real build into the build folder as the IDE does, build.options.json and the .elf
     // (last written at elfTime) first, the .hex last, and waits until the agent has acted on it (the
     // simulator started) and kept its copy. Returns the .elf's path.
-    // sketchLocation, when given, is put in build.options.json in place of the build's own.
+    // The values of build.options.json given in replaced stand in place of the build's own (as JSON
+    // text, its backslashes doubled).
     std::string WriteBuild(const std::string& real, const std::string& name, const std::string& folder,
-                           uint64_t elfTime, size_t keptAfter, const std::string& sketchLocation = "")
+                           uint64_t elfTime, size_t keptAfter,
+                           const std::vector<std::pair<std::string, std::string>>& replaced = {})
     {
         const std::string from = RealBuilds() + real + "\\", to = temp + folder + "\\";
         CreateDirectoryW(Widen(to).c_str(), nullptr);
         const size_t starts = agent.SimulatorStarts().size();
         std::string options = ReadFileBytes(from + "build.options.json");
-        if (!sketchLocation.empty()) {
-            const std::string key = "\"sketchLocation\": \"";
+        for (const auto& [name, value] : replaced) {
+            const std::string key = "\"" + name + "\": \"";
             const size_t at = options.find(key);
-            EXPECT_NE(std::string::npos, at);
+            EXPECT_NE(std::string::npos, at) << name;
             if (at != std::string::npos)
-                options.replace(at + key.size(), options.find('"', at + key.size()) - at - key.size(), sketchLocation);
+                options.replace(at + key.size(), options.find('"', at + key.size()) - at - key.size(), value);
         }
         WriteFileBytes(to + "build.options.json", options);
         const std::string elf = to + name + ".ino.elf";
@@ -453,10 +455,10 @@ TEST_F(BudgetRoad, TwoSketchesOfOneNameAreComparedEachWithItsOwnBuilds)
     // Two projects both called Game: the second one's build comes between the first one's two.
     const std::string first = "Z:\\\\Projects\\\\Game\\\\Game.ino", other = "Z:\\\\Old\\\\Game\\\\Game.ino";
     const uint64_t firstTime = NowFileTime() - 1200ull * 10'000'000;
-    WriteBuild("game-1", "Game", "build1.tmp", firstTime, 1, first);
-    WriteBuild("oversize", "Game", "build2.tmp", NowFileTime() - 600ull * 10'000'000, 2, other);
+    WriteBuild("game-1", "Game", "build1.tmp", firstTime, 1, { { "sketchLocation", first } });
+    WriteBuild("oversize", "Game", "build2.tmp", NowFileTime() - 600ull * 10'000'000, 2, { { "sketchLocation", other } });
     // The first project again, in a new IDE session's build folder.
-    WriteBuild("game-2", "Game", "build3.tmp", NowFileTime(), 3, first);
+    WriteBuild("game-2", "Game", "build3.tmp", NowFileTime(), 3, { { "sketchLocation", first } });
     HWND analyzer = OpenAnalyzer("Game");
     ASSERT_TRUE(analyzer);
     HWND budget = OpenBudget(analyzer, "Game");
@@ -530,11 +532,35 @@ TEST_F(BudgetRoad, TheWindowShowsTheAnalysedBuildAfterItsFolderIsRemovedOrBuiltA
     const std::string options = ReadFileBytes(RealBuilds() + "game-1\\build.options.json");
     const std::string key = "\"sketchLocation\": \"";
     const size_t at = options.find(key) + key.size();
-    WriteBuild("oversize", "Game", "build6.tmp", NowFileTime(), 2, options.substr(at, options.find('"', at) - at));
+    WriteBuild("oversize", "Game", "build6.tmp", NowFileTime(), 2,
+               { { "sketchLocation", options.substr(at, options.find('"', at) - at) } });
     budget = OpenBudget(analyzer, "Game");
     ASSERT_TRUE(budget);
     ExpectBudgetLines(budget, after);
     EXPECT_EQ("", ControlText(budget, IdProgramMark));
     ASSERT_TRUE(Close(budget));
     EXPECT_TRUE(Close(analyzer));
+}
+
+TEST_F(BudgetRoad, ABoardFileOnANetworkDriveIsNeverRead)
+{
+    // N: is a network drive of the test prefix (tests/wine/run-wine.sh).
+    ASSERT_EQ(UINT(DRIVE_REMOTE), GetDriveTypeW(L"N:\\"));
+    const std::string hardware = "N:\\kevra-budget-hardware\\";
+    RemoveTree(hardware);
+    for (const std::string& folder : { hardware, hardware + "arduino\\", hardware + "arduino\\avr\\" })
+        ASSERT_TRUE(CreateDirectoryW(Widen(folder).c_str(), nullptr)) << folder;
+    WriteFileBytes(hardware + "arduino\\avr\\boards.txt", "leonardo.name=Leonardo on the share\n"
+                                                         "leonardo.upload.maximum_size=30000\n"
+                                                         "leonardo.upload.maximum_data_size=3000\n");
+    WriteBuild("game-1", "Game", "build12.tmp", NowFileTime(), 1,
+               { { "hardwareFolders", "N:\\\\kevra-budget-hardware" } });
+    HWND analyzer = OpenAnalyzer("Game");
+    ASSERT_TRUE(analyzer);
+    HWND budget = OpenBudget(analyzer, "Game");
+    ASSERT_TRUE(budget);
+    EXPECT_EQ("Against the chip atmega32u4 (no board file found)", ControlText(budget, IdAgainstLine));
+    ASSERT_TRUE(Close(budget));
+    EXPECT_TRUE(Close(analyzer));
+    RemoveTree(hardware);
 }
