@@ -42,7 +42,7 @@ enum class Kind : uint8_t {
     LRef,             // a&
     RRef,             // a&&
     Qualified,        // a with the cv-qualifiers of text (the letters as mangled)
-    Suffixed,         // a, then text (complex, imaginary)
+    Suffixed,         // a, then text (complex, imaginary), a declarator as a pointer is
     Array,            // a [text], or a [b] for a dimension given as an expression
     PtrMem,           // b a::*
     Expansion,        // a, once for each argument of its pack
@@ -175,9 +175,9 @@ struct Reader {
         nodes.push_back(std::move(node));
         return int(nodes.size() - 1);
     }
-    int Make(Kind kind, int a = -1, int b = -1, std::string_view text = {})
+    int Make(Kind kind, int a = -1, int b = -1, std::string_view text = {}, uint32_t number = 0, uint8_t bits = 0)
     {
-        return Make(Node{ kind, 0, a, b, 0, text, {} });
+        return Make(Node{ kind, bits, a, b, number, text, {} });
     }
     void AddSubstitution(int n) { subs.push_back(n); }
 
@@ -231,10 +231,7 @@ struct Reader {
         at += 2;
         if (code[0] == 'v' && IsDigit(code[1])) {
             const int name = SourceName();
-            if (name < 0)
-                return -1;
-            Node op{ Kind::Operator, 1, -1, -1, 0, nodes[name].text, {} };
-            return Make(std::move(op));
+            return name < 0 ? -1 : Make(Kind::Operator, -1, -1, nodes[name].text, 0, 1);
         }
         if (code == "cv") {
             const bool held = inConversion;
@@ -277,8 +274,7 @@ struct Reader {
             return -1;
         node.number = uint32_t(number + 1);
         const int n = Make(std::move(node));
-        if (n >= 0)
-            AddSubstitution(n);
+        AddSubstitution(n);
         return n;
     }
 
@@ -360,8 +356,7 @@ struct Reader {
             const bool full = inPrefix && (Peek() == 'C' || Peek() == 'D');
             if (!abbreviation.className.empty())
                 lastName = abbreviation.className;
-            Node name{ Kind::Name, 1, -1, -1, 0, full ? abbreviation.fullName : abbreviation.shortName, {} };
-            int n = Make(std::move(name));
+            int n = Make(Kind::Name, -1, -1, full ? abbreviation.fullName : abbreviation.shortName, 0, 1);
             if (Peek() != 'B')
                 return n;
             // With ABI tags an abbreviation is a name of its own, and a candidate.
@@ -424,10 +419,7 @@ struct Reader {
     {
         ++at;
         const int64_t index = CompactNumber();
-        if (index < 0)
-            return -1;
-        Node param{ Kind::Param, 0, -1, -1, uint32_t(index), {}, {} };
-        return Make(std::move(param));
+        return index < 0 ? -1 : Make(Kind::Param, -1, -1, {}, uint32_t(index));
     }
 
     // N [qualifiers] [ref-qualifier] <prefix>* <name> E
@@ -474,9 +466,8 @@ struct Reader {
                 if (part < 0)
                     return -1;
                 n = n < 0 ? part : Make(Kind::Nested, n, part);
-                if (n < 0)
-                    return -1;
             }
+            // Each prefix is a candidate, unless it came from one or ends the name.
             if (c != 'S' && Peek() != 'E')
                 AddSubstitution(n);
         }
@@ -494,8 +485,7 @@ struct Reader {
         if (Take('s')) {
             if (!Discriminator())
                 return -1;
-            const int literal = Make(Kind::Name, -1, -1, "string literal");
-            return Make(Kind::Local, function, literal);
+            return Make(Kind::Local, function, Make(Kind::Name, -1, -1, "string literal"));
         }
         int64_t argument = -1;
         if (Take('d') && (argument = CompactNumber()) < 0)
@@ -505,10 +495,8 @@ struct Reader {
             return -1;
         if (nodes[entity].kind != Kind::Lambda && nodes[entity].kind != Kind::Unnamed && !Discriminator())
             return -1;
-        if (argument >= 0) {
-            Node defaultArg{ Kind::DefaultArg, 0, entity, -1, uint32_t(argument + 1), {}, {} };
-            entity = Make(std::move(defaultArg));
-        }
+        if (argument >= 0)
+            entity = Make(Kind::DefaultArg, entity, -1, {}, uint32_t(argument + 1));
         return Make(Kind::Local, function, entity);
     }
 
@@ -532,8 +520,7 @@ struct Reader {
             const int name = UnqualifiedName();
             if (name < 0)
                 return -1;
-            const int std = Make(Kind::Name, -1, -1, "std");
-            n = Make(Kind::Nested, std, name);
+            n = Make(Kind::Nested, Make(Kind::Name, -1, -1, "std"), name);
         } else {
             n = UnqualifiedName();
         }
@@ -589,8 +576,7 @@ struct Reader {
         for (const BuiltinType& builtin : BuiltinTypes)
             if (builtin.code == c) {
                 ++at;
-                Node node{ Kind::Builtin, builtin.style, -1, -1, 0, builtin.name, {} };
-                return Make(std::move(node));
+                return Make(Kind::Builtin, -1, -1, builtin.name, 0, builtin.style);
             }
         int n = -1;
         switch (c) {
@@ -703,8 +689,7 @@ struct Reader {
         for (const BuiltinType& builtin : DBuiltinTypes)
             if (builtin.code == c) {
                 at += 2;
-                Node node{ Kind::Builtin, builtin.style, -1, -1, 0, builtin.name, {} };
-                return Make(std::move(node));
+                return Make(Kind::Builtin, -1, -1, builtin.name, 0, builtin.style);
             }
         int n = -1;
         if (c == 'p') {
@@ -765,8 +750,7 @@ struct Reader {
             int64_t index = 0;
             if (!Take('T') && (index = CompactNumber() + 1) <= 0)
                 return -1;
-            Node param{ Kind::FunctionParam, 0, -1, -1, uint32_t(index), {}, {} };
-            return Make(std::move(param));
+            return Make(Kind::FunctionParam, -1, -1, {}, uint32_t(index));
         }
         if (IsDigit(c) || (c == 'o' && Peek(1) == 'n')) {
             if (c == 'o')
@@ -784,10 +768,7 @@ struct Reader {
         at += 2;
         if (op->code == "st" || op->code == "at") {
             const int type = Type();
-            if (type < 0)
-                return -1;
-            Node unary{ Kind::Unary, 1, type, -1, 0, op->spelling, {} };
-            return Make(std::move(unary));
+            return type < 0 ? -1 : Make(Kind::Unary, type, -1, op->spelling, 0, 1);
         }
         const int first = Expression();
         if (first < 0 || op->operands == 1)
@@ -884,9 +865,7 @@ struct Reader {
                 const std::optional<int64_t> number = name < 0 ? std::nullopt : Number();
                 if (!number)
                     return -1;
-                Node temporary{ Kind::ReferenceTemporary, uint8_t(*number < 0 ? 1 : 0), name, -1,
-                                uint32_t(*number < 0 ? -*number : *number), {}, {} };
-                return Make(std::move(temporary));
+                return Make(Kind::ReferenceTemporary, name, -1, {}, uint32_t(*number < 0 ? -*number : *number), *number < 0);
             }
             case 'A': prefix = "transaction clone for "; n = Encoding(); break;
             case 'T':
@@ -1031,7 +1010,8 @@ struct Printer {
         bool modified = false;
         while ((n = Follow(n, depth)) >= 0 && ++steps < PrintStepLimit) {
             const Node& node = nodes[n];
-            if (node.kind == Kind::Pointer || node.kind == Kind::LRef || node.kind == Kind::RRef || node.kind == Kind::PtrMem) {
+            if (node.kind == Kind::Pointer || node.kind == Kind::LRef || node.kind == Kind::RRef ||
+                node.kind == Kind::Suffixed || node.kind == Kind::PtrMem) {
                 modified = true;
                 n = node.kind == Kind::PtrMem ? node.b : node.a;
             } else if (node.kind == Kind::Qualified) {
@@ -1141,7 +1121,7 @@ struct Printer {
     {
         kind = reference.kind;
         int inner = reference.a;
-        if (kind == Kind::Pointer)
+        if (kind == Kind::Pointer || kind == Kind::Suffixed)
             return inner;
         if (nodes[inner].kind == Kind::Param && (inner = Argument(nodes[inner], scopes.size())) < 0) {
             failed = true;
@@ -1270,16 +1250,19 @@ struct Printer {
             break;
         case Kind::Pointer:
         case Kind::LRef:
-        case Kind::RRef: {
+        case Kind::RRef:
+        case Kind::Suffixed: {
             Kind kind;
             const int inner = Referenced(node, kind);
             Left(inner);
+            // Before the parenthesis of a function: a space, unless the declarator opens there.
             const Kind declarator = DeclaratorKind(inner);
-            if (declarator == Kind::Array || (declarator == Kind::FunctionType && Last() != '(' && Last() != '*' && Last() != ' '))
+            const bool opens = kind != Kind::Suffixed && (Last() == '(' || Last() == '*');
+            if (declarator == Kind::Array || (declarator == Kind::FunctionType && !opens && Last() != ' '))
                 out += ' ';
             if (declarator != Kind::Name)
                 out += '(';
-            out += kind == Kind::Pointer ? "*" : kind == Kind::LRef ? "&" : "&&";
+            out += kind == Kind::Pointer ? "*" : kind == Kind::LRef ? "&" : kind == Kind::RRef ? "&&" : node.text;
             break;
         }
         case Kind::Qualified: {
@@ -1297,14 +1280,10 @@ struct Printer {
                 Qualifiers(mine, 0);
             break;
         }
-        case Kind::Suffixed:
-            Left(node.a);
-            out += node.text;
-            break;
         case Kind::Array:
             // The qualifiers of an array are its elements', printed after them by the innermost
             // array, outermost first (each array between turns their order round, as binutils does).
-            if (DeclaratorKind(node.a) == Kind::Array && KindOf(node.a) != Kind::Qualified) {
+            if (DeclaratorKind(node.a) == Kind::Array) {
                 pendingCv.assign(pending.rbegin(), pending.rend());
                 Left(node.a);
             } else {
@@ -1436,7 +1415,8 @@ struct Printer {
             break;
         case Kind::Pointer:
         case Kind::LRef:
-        case Kind::RRef: {
+        case Kind::RRef:
+        case Kind::Suffixed: {
             Kind kind;
             const int inner = Referenced(node, kind);
             if (DeclaratorKind(inner) != Kind::Name)
@@ -1450,7 +1430,6 @@ struct Printer {
             Right(node.b);
             break;
         case Kind::Qualified:
-        case Kind::Suffixed:
             Right(node.a);
             break;
         case Kind::Array:
@@ -1525,6 +1504,8 @@ std::optional<std::string> Demangle(std::string_view name)
         // as far as it goes when it is a mangled name.
         heading = name[9] == 'I' ? "global constructors keyed to " : "global destructors keyed to ";
         const std::string_view rest = name.substr(11);
+        if (rest.empty())
+            return std::nullopt;
         if (rest.substr(0, 2) != "_Z")
             return std::string(heading) + std::string(rest);
         reader.at = 13;
