@@ -5,6 +5,8 @@
 #                                           1 KB instead of 10)
 #   corpus/elf_program/budget-fixture.elf   without debugging information (the symbols stay)
 #   corpus/avr_decode/budget-fixture.text   the bytes of its .text
+# and the stack analysis' seeds, corpus/stack_depth/<name>.elf, from some of tests/fixtures/stack,
+# without debugging information.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 scratch=$(mktemp -d)
@@ -14,3 +16,8 @@ mkdir -p "$here/corpus/elf_program" "$here/corpus/avr_decode"
 avr-strip -o "$here/corpus/elf_image/budget-fixture.elf" "$scratch/fixture.elf"
 avr-strip --strip-debug -o "$here/corpus/elf_program/budget-fixture.elf" "$scratch/fixture.elf"
 avr-objcopy -O binary -j .text "$scratch/fixture.elf" "$here/corpus/avr_decode/budget-fixture.text"
+mkdir -p "$here/corpus/stack_depth"
+for name in Chain Virtual Switch Prologues; do
+    avr-gcc -mmcu=atmega32u4 -o "$scratch/$name.elf" "$here/../fixtures/stack/$name.S"
+    avr-strip --strip-debug -o "$here/corpus/stack_depth/$name.elf" "$scratch/$name.elf"
+done
