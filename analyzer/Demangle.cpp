@@ -1,5 +1,6 @@
 #include "analyzer/Demangle.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <utility>
@@ -152,7 +153,8 @@ struct Reader {
         ~Deeper() { --reader.depth; }
         bool TooDeep() const
         {
-            return reader.depth > ReadDepthLimit || reader.steps > ReadStepsPerCharacter * (reader.text.size() + 1);
+            return reader.depth > ReadDepthLimit || reader.steps > ReadStepsPerCharacter * (reader.text.size() + 1) ||
+                   reader.overflow;
         }
     };
 
@@ -166,8 +168,7 @@ struct Reader {
         return true;
     }
 
-    // The new node's index. The reader's steps bound the nodes; a name that needs more than a few
-    // for each character is refused at the end.
+    // The new node's index. A name that needs more than a few for each character stops the reader.
     int Make(Node node)
     {
         if (nodes.size() > 4 * text.size() + 16)

@@ -5,7 +5,9 @@
 // conversions, types with their qualifiers, declarators and substitutions, template arguments and
 // literals, GCC's clone suffixes and the special names (vtables, typeinfo, thunks, guard variables).
 // Won't demangle the pre-3.0 GNU mangling that binutils 2.26 still tries on other names (GCC has
-// not emitted it for twenty years), nor forms added to the mangling after that release.
+// not emitted it for twenty years), nor forms added to the mangling after that release, nor follow
+// that release into what it makes of malformed names (a substitution in a nested name that refers
+// to nothing, a data name with a member function's qualifiers): those stay as they are.
 //
 // The symbol is untrusted: its length is capped, the reader's nesting and the printed text are
 // bounded, and a name that would print beyond them is given back as it is.

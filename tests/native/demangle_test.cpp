@@ -3,7 +3,6 @@
 #include <fstream>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "analyzer/Demangle.h"
 
