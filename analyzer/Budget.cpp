@@ -1,6 +1,7 @@
 #include "analyzer/Budget.h"
 
 #include "analyzer/AnalyzerText.h"
+#include "analyzer/Demangle.h"
 #include "analyzer/ElfImage.h"
 #include "base/Text.h"
 
@@ -84,6 +85,11 @@ std::string UnknownGlobalVariablesLine()
     return "Global variables: unknown";
 }
 
+std::string UnknownStackLine()
+{
+    return "Stack: unknown";
+}
+
 BudgetView WorkOutBudget(const AnalysisResult& current, const std::optional<BoardMaxima>& board,
                          const std::optional<PreviousBuild>& previous)
 {
@@ -116,6 +122,25 @@ BudgetView WorkOutBudget(const AnalysisResult& current, const std::optional<Boar
         view.dataLine = UnknownGlobalVariablesLine();
     }
 
+    // The stack against what the global variables leave of the RAM.
+    const std::optional<StackDepth> stack = current.build.elfBytes ? DeepestStack(*current.build.elfBytes) : std::nullopt;
+    const std::optional<uint64_t> ram = Usable(dataMax);
+    const std::optional<uint64_t> left = data && ram ? std::optional<uint64_t>(*data < *ram ? *ram - *data : 0) : std::nullopt;
+    if (stack) {
+        view.stackLine = StackLine(*stack, DemangledName(stack->unboundedFunction), left);
+        view.stackLevel = StackLevel(stack->bytes, left);
+        view.stackRows = StackRows(*stack);
+        if (stack->mallocLinked)
+            view.heapLine = std::string(HeapLine);
+    } else {
+        view.stackLine = UnknownStackLine();
+    }
+    if (program)
+        view.programBar = ProgramBar(*program, Usable(programMax), view.programMark.level);
+    if (data)
+        view.ramBar = RamBar(*data, view.dataMark.level, stack ? std::optional<uint64_t>(stack->bytes) : std::nullopt,
+                             view.stackLevel, ram);
+
     if (!previous) {
         view.changesLine = NoEarlierBuildLine(BuildName(current.elfPath) + ".hex");
         return view;
@@ -125,7 +150,10 @@ BudgetView WorkOutBudget(const AnalysisResult& current, const std::optional<Boar
     const auto change = [&](const std::optional<uint64_t>& now, uint64_t (*bytes)(const ElfImage&)) {
         return now && before ? std::optional<int64_t>(int64_t(*now) - int64_t(bytes(*before))) : std::nullopt;
     };
+    const std::optional<StackDepth> stackBefore = stack ? DeepestStack(previous->elfBytes) : std::nullopt;
+    const std::optional<int64_t> stackChange =
+        stackBefore ? std::optional<int64_t>(int64_t(stack->bytes) - int64_t(stackBefore->bytes)) : std::nullopt;
     view.changesLine = ChangeTotalsLine(change(program, ProgramStorageBytes), change(data, GlobalVariableBytes),
-                                        previous->clock);
+                                        stackChange, previous->clock);
     return view;
 }

@@ -13,6 +13,7 @@
 #include "analyzer/Analysis.h"
 #include "analyzer/BoardFiles.h"
 #include "analyzer/BuildChanges.h"
+#include "analyzer/StackBudget.h"
 
 // A maximum of 0 bytes counts as no maximum: no share can be taken of it.
 // "Program storage: 4,626 of 28,672 bytes (16 %)", the percent used * 100 / maximum, truncated;
@@ -29,8 +30,6 @@ std::string AgainstBoardLine(std::string_view boardName);     // Against the boa
 std::string AgainstChipLine(std::string_view deviceName);     // Against the chip atmega32u4 (no board file found)
 constexpr std::string_view NoMaximumLine = "No maximum known";
 
-enum class BudgetLevel { None, Warning, Over };
-
 struct BudgetMark {
     BudgetLevel level = BudgetLevel::None;
     std::string words;   // "" for None
@@ -45,6 +44,7 @@ BudgetMark GlobalVariablesMark(uint64_t used, std::optional<uint64_t> maximum);
 // A figure that cannot be read (the analysed .elf is not one): "Program storage: unknown".
 std::string UnknownProgramStorageLine();
 std::string UnknownGlobalVariablesLine();
+std::string UnknownStackLine();
 
 // The previous build of the same sketch as kept: its .elf's bytes, the rows of its analysis and its
 // write time as a clock text.
@@ -57,13 +57,17 @@ struct PreviousBuild {
 // What the "Budget and changes" window shows.
 struct BudgetView {
     std::string caption;
-    std::string programLine, dataLine, againstLine, changesLine;
+    BudgetBar programBar, ramBar;
+    std::string programLine, dataLine, againstLine, stackLine, heapLine, changesLine;
     BudgetMark programMark, dataMark;
+    BudgetLevel stackLevel = BudgetLevel::None;
+    std::vector<StackRow> stackRows;
     std::vector<SymbolChange> changes;
 };
 
 // The window's figures for the analysed build (its snapshot's .elf and its rows), against the board's
-// maxima when they are known, else the chip's from the .elf's device note, else none; and what changed
-// since the previous build when there is one.
+// maxima when they are known, else the chip's from the .elf's device note, else none: the budget, the
+// deepest stack against what the global variables leave, and what changed since the previous build
+// when there is one.
 BudgetView WorkOutBudget(const AnalysisResult& current, const std::optional<BoardMaxima>& board,
                          const std::optional<PreviousBuild>& previous);

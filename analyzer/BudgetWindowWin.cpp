@@ -11,6 +11,7 @@
 #include "analyzer/Budget.h"
 #include "analyzer/ElfImage.h"
 #include "base/KeptBuildStore.h"
+#include "base/Text.h"
 #include "base/Win32.h"
 #include "ui/ListView.h"
 #include "ui/Window.h"
@@ -19,27 +20,45 @@ static_assert(KeptElfByteLimit == ElfByteLimit, "a kept copy is read whole by th
 
 namespace {
 
-// The controls' ids, 2001 to 2007 in the table's order: only this window's code touches its controls.
+// The controls' ids, in the table's order: only this window's code touches its controls.
 enum BudgetControlId : int { IdProgramLine = 2001, IdProgramMark, IdDataLine, IdDataMark, IdAgainstLine, IdChangesLine,
-                             IdChangesList };
+                             IdChangesList, IdProgramBar, IdProgramBarText, IdRamBar, IdRamBarText, IdStackLine,
+                             IdHeapLine, IdStackList };
 constexpr int IdCloseBudget = IDOK;
 
 constexpr ControlRow BudgetControls[] = {
-    // id            class          text     x    y   cx   cy  style
-    { IdProgramLine, "STATIC",      "",      8,   8, 504,  14, SS_LEFT },
-    { IdProgramMark, "STATIC",      "",     20,  24, 492,  14, SS_LEFT },
-    { IdDataLine,    "STATIC",      "",      8,  44, 504,  14, SS_LEFT },
-    { IdDataMark,    "STATIC",      "",     20,  60, 492,  14, SS_LEFT },
-    { IdAgainstLine, "STATIC",      "",      8,  80, 504,  14, SS_LEFT },
-    { IdChangesLine, "STATIC",      "",      8, 104, 504,  14, SS_LEFT },
-    { IdChangesList, WC_LISTVIEWA,  "",      8, 122, 504, 258,
+    // id               class          text     x    y   cx   cy  style
+    { IdProgramBar,     "STATIC",      "",      8,   8, 300,  14, SS_OWNERDRAW },
+    { IdProgramBarText, "STATIC",      "",    316,   8, 196,  14, SS_LEFT },
+    { IdRamBar,         "STATIC",      "",      8,  26, 300,  14, SS_OWNERDRAW },
+    { IdRamBarText,     "STATIC",      "",    316,  26, 196,  14, SS_LEFT },
+    { IdProgramLine,    "STATIC",      "",      8,  48, 504,  14, SS_LEFT },
+    { IdProgramMark,    "STATIC",      "",     20,  64, 492,  14, SS_LEFT },
+    { IdDataLine,       "STATIC",      "",      8,  84, 504,  14, SS_LEFT },
+    { IdDataMark,       "STATIC",      "",     20, 100, 492,  14, SS_LEFT },
+    { IdAgainstLine,    "STATIC",      "",      8, 120, 504,  14, SS_LEFT },
+    { IdStackLine,      "STATIC",      "",      8, 144, 504,  14, SS_LEFT },
+    { IdHeapLine,       "STATIC",      "",      8, 160, 504,  14, SS_LEFT },
+    { IdStackList,      WC_LISTVIEWA,  "",      8, 178, 504, 112,
       WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS },
-    { IdCloseBudget, "BUTTON",      "Close", 442, 388, 70, 24, BS_PUSHBUTTON | WS_TABSTOP },
+    { IdChangesLine,    "STATIC",      "",      8, 298, 504,  14, SS_LEFT },
+    { IdChangesList,    WC_LISTVIEWA,  "",      8, 316, 504, 200,
+      WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS },
+    { IdCloseBudget,    "BUTTON",      "Close", 442, 524, 70, 24, BS_PUSHBUTTON | WS_TABSTOP },
 };
 
 constexpr ListViewColumn ChangeColumns[] = {
     { "Name", 244 }, { "Type", 40 }, { "Before", 70, true }, { "After", 70, true }, { "Change", 70, true },
 };
+// The deepest path, one function a row: what it adds to the stack and the total down to it.
+constexpr ListViewColumn StackColumns[] = {
+    { "Deepest path", 300 }, { "Adds", 60, true }, { "Total", 60, true }, { "On top of it", 80 },
+};
+
+// The bars' colours: the globals, the stack and what is left; a part with a mark takes its colour.
+constexpr COLORREF GlobalsColor = 0x00B07840;
+constexpr COLORREF StackColor = 0x0040A0E0;
+constexpr COLORREF FreeColor = 0x00E8E8E8;
 
 // The marks' text colours (0x00BBGGRR): dark orange for a warning, red for over the maximum.
 constexpr int32_t WarningColor = 0x000060C0;
@@ -68,9 +87,31 @@ int32_t MarkColor(BudgetLevel level)
     return level == BudgetLevel::Over ? OverColor : level == BudgetLevel::Warning ? WarningColor : -1;
 }
 
+// A bar's parts side by side in the control's rectangle.
+void DrawBar(const DRAWITEMSTRUCT& item, const BudgetBar& bar)
+{
+    RECT part = item.rcItem;
+    const std::vector<int> widths = BarWidths(bar, item.rcItem.right - item.rcItem.left);
+    for (size_t i = 0; i < widths.size(); ++i) {
+        const BarPart& p = bar.parts[i];
+        const COLORREF color = p.free ? FreeColor
+                               : p.level != BudgetLevel::None ? COLORREF(MarkColor(p.level))
+                               : i == 0 ? GlobalsColor : StackColor;
+        part.right = part.left + widths[i];
+        UniqueBrush brush(CreateSolidBrush(color));
+        FillRect(item.hDC, &part, brush.get());
+        part.left = part.right;
+    }
+    FrameRect(item.hDC, &item.rcItem, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
+}
+
 void FillBudgetWindow(HWND window, const BudgetView& view)
 {
     const struct { int id; const std::string& text; BudgetLevel level; } lines[] = {
+        { IdProgramBarText, view.programBar.caption, BudgetLevel::None },
+        { IdRamBarText, view.ramBar.caption, BudgetLevel::None },
+        { IdStackLine, view.stackLine, view.stackLevel },
+        { IdHeapLine, view.heapLine, BudgetLevel::None },
         { IdProgramLine, view.programLine, view.programMark.level },
         { IdProgramMark, view.programMark.words, view.programMark.level },
         { IdDataLine, view.dataLine, view.dataMark.level },
@@ -83,6 +124,17 @@ void FillBudgetWindow(HWND window, const BudgetView& view)
         if (line.level != BudgetLevel::None)
             SetControlColors(window, line.id, ColorPair{ MarkColor(line.level), -1 });
     }
+    HWND path = GetDlgItem(window, IdStackList);
+    SetUpListColumns(path, StackColumns);
+    FillListRows(path, view.stackRows.size(), std::size(StackColumns), [&](size_t row, size_t column) {
+        const StackRow& r = view.stackRows[row];
+        switch (column) {
+        case 0: return ListCellText(r.function);
+        case 1: return DecimalText(r.bytes);
+        case 2: return DecimalText(r.total);
+        default: return std::string(r.interrupt ? "interrupt" : "");
+        }
+    });
     HWND list = GetDlgItem(window, IdChangesList);
     SetUpListColumns(list, ChangeColumns);
     FillListRows(list, std::min(view.changes.size(), ListRowLimit), std::size(ChangeColumns), [&](size_t row, size_t column) {
@@ -103,8 +155,17 @@ INT_PTR CALLBACK BudgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 {
     switch (message) {
     case WM_INITDIALOG:
+        SetWindowLongPtrW(window, DWLP_USER, lParam);
         FillBudgetWindow(window, *reinterpret_cast<const BudgetView*>(lParam));
         return TRUE;
+    case WM_DRAWITEM: {
+        const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        const auto* view = reinterpret_cast<const BudgetView*>(GetWindowLongPtrW(window, DWLP_USER));
+        if (!view || (item.CtlID != UINT(IdProgramBar) && item.CtlID != UINT(IdRamBar)))
+            break;
+        DrawBar(item, item.CtlID == UINT(IdProgramBar) ? view->programBar : view->ramBar);
+        return TRUE;
+    }
     case WM_COMMAND:
         if (LOWORD(wParam) == IdCloseBudget || LOWORD(wParam) == IDCANCEL) {
             EndModal(window, 0);
@@ -136,7 +197,7 @@ void ShowBudgetWindow(HWND owner, const AnalysisResult& current)
     desc.caption = view.caption;
     desc.style = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     desc.width = 520;
-    desc.height = 420;
+    desc.height = 556;
     desc.fontFace = "MS Sans Serif";
     desc.fontPoints = 8;
     desc.owner = owner;

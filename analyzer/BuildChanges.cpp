@@ -84,10 +84,10 @@ std::string ClockText(int hour, int minute, int second)
 }
 
 std::string ChangeTotalsLine(std::optional<int64_t> programChange, std::optional<int64_t> dataChange,
-                             std::string_view previousClock)
+                             std::optional<int64_t> stackChange, std::string_view previousClock)
 {
     return "Program storage " + SignedBytes(programChange) + ", global variables " + SignedBytes(dataChange) +
-           " since the build of " + std::string(previousClock);
+           ", stack " + SignedBytes(stackChange) + " since the build of " + std::string(previousClock);
 }
 
 std::string NoEarlierBuildLine(std::string_view hexName)

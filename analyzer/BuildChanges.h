@@ -32,11 +32,11 @@ std::string ChangeSizeText(std::optional<int32_t> size);
 // "10:42:13".
 std::string ClockText(int hour, int minute, int second);
 
-// "Program storage +24 bytes, global variables -2 bytes since the build of 10:42:13": signed and
-// grouped by thousands ("+1,024 bytes"); a total that did not change reads "unchanged", one that
-// cannot be worked out (a build's .elf could not be read) "unknown".
+// "Program storage +24 bytes, global variables -2 bytes, stack +24 bytes since the build of
+// 10:42:13": signed and grouped by thousands ("+1,024 bytes"); a total that did not change reads
+// "unchanged", one that cannot be worked out (a build's .elf could not be read) "unknown".
 std::string ChangeTotalsLine(std::optional<int64_t> programChange, std::optional<int64_t> dataChange,
-                             std::string_view previousClock);
+                             std::optional<int64_t> stackChange, std::string_view previousClock);
 
 // "No earlier build of Blink.hex to compare with."
 std::string NoEarlierBuildLine(std::string_view hexName);

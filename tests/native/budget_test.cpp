@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "analyzer/Demangle.h"
 #include "analyzer/ElfImage.h"
 
 TEST(Budget, LinesAtEachShareOfTheLeonardo)
@@ -103,13 +104,22 @@ TEST(Budget, TheWindowShowsTheAnalysedBuildAndAFigureThatCannotBeReadAsUnknown)
     EXPECT_EQ("Against the board \"Arduino Leonardo\"", view.againstLine);
     EXPECT_EQ("No earlier build of Game.hex to compare with.", view.changesLine);
     EXPECT_TRUE(view.changes.empty());
+    // The deepest stack of the same .elf, against what its globals leave of the board's RAM.
+    const std::optional<StackDepth> stack = DeepestStack(elf);
+    ASSERT_TRUE(stack);
+    EXPECT_EQ(StackLine(*stack, DemangledName(stack->unboundedFunction), 2560 - data), view.stackLine);
+    EXPECT_EQ(0u, view.stackLine.rfind("Stack: up to ", 0)) << view.stackLine;
+    ASSERT_FALSE(view.stackRows.empty());
+    EXPECT_EQ(stack->bytes, view.stackRows.back().total);
+    EXPECT_EQ(3u, view.ramBar.parts.size());
+    EXPECT_EQ(2560u, view.ramBar.whole);
 
     // Without the board, the chip's from the device note; the previous build's changes.
     const PreviousBuild previous{ elf, { { "loop", "T", 38 }, { "gone", "t", 4 } }, "10:42:13" };
     view = WorkOutBudget(current, std::nullopt, previous);
     EXPECT_EQ("Against the chip atmega32u4 (no board file found)", view.againstLine);
     EXPECT_EQ(ProgramStorageLine(program, 32768), view.programLine);
-    EXPECT_EQ("Program storage unchanged, global variables unchanged since the build of 10:42:13", view.changesLine);
+    EXPECT_EQ("Program storage unchanged, global variables unchanged, stack unchanged since the build of 10:42:13", view.changesLine);
     ASSERT_EQ(3u, view.changes.size());
     EXPECT_EQ("grown", view.changes[0].name);
 
@@ -120,8 +130,65 @@ TEST(Budget, TheWindowShowsTheAnalysedBuildAndAFigureThatCannotBeReadAsUnknown)
         EXPECT_EQ("Program storage: unknown", view.programLine);
         EXPECT_EQ("Global variables: unknown", view.dataLine);
         EXPECT_EQ(BudgetLevel::None, view.dataMark.level);
-        EXPECT_EQ("Program storage unknown, global variables unknown since the build of 10:42:13", view.changesLine);
+        EXPECT_EQ("Stack: unknown", view.stackLine);
+        EXPECT_TRUE(view.stackRows.empty());
+        EXPECT_TRUE(view.ramBar.parts.empty());
+        EXPECT_EQ("Program storage unknown, global variables unknown, stack unknown since the build of 10:42:13", view.changesLine);
         view = WorkOutBudget(current, std::nullopt, std::nullopt);
         EXPECT_EQ("No maximum known", view.againstLine);
     }
+}
+
+TEST(StackBudget, TheStackLineAgainstWhatTheGlobalsLeave)
+{
+    StackDepth bound;
+    bound.bytes = 356;
+    StackDepth deep = bound;
+    deep.bytes = 1512;
+    StackDepth recursive;
+    recursive.bytes = 412;
+    recursive.unbounded = StackUnbounded::Recursion;
+    StackDepth spWrite = recursive, pointer = recursive;
+    spWrite.unbounded = StackUnbounded::SpWrite;
+    pointer.unbounded = StackUnbounded::PointerCall;
+    const std::string fill = "fill(unsigned char, unsigned char, unsigned char, unsigned char)";
+    const struct { const StackDepth* depth; std::string function; std::optional<uint64_t> left; const char* line; BudgetLevel level; } cases[] = {
+        { &bound, "", 1370, "Stack: up to 356 bytes, 1,014 bytes to spare", BudgetLevel::None },
+        { &deep, "", 1370, "Stack: up to 1,512 bytes, 142 bytes more than the 1,370 left: the game may crash", BudgetLevel::Over },
+        { &recursive, fill, 1370,
+          "Stack: at least 412 bytes (fill(unsigned char, unsigned char, unsigned char, unsigned char) calls itself), "
+          "958 bytes to spare at most", BudgetLevel::None },
+        { &spWrite, "setup", 412, "Stack: at least 412 bytes (setup sets the stack pointer in a way that cannot be followed), "
+          "0 bytes to spare at most", BudgetLevel::Warning },
+        { &pointer, "run()", 100, "Stack: at least 412 bytes (run() calls through a pointer with no known target), "
+          "312 bytes more than the 100 left: the game may crash", BudgetLevel::Over },
+        { &bound, "", std::nullopt, "Stack: up to 356 bytes", BudgetLevel::None },
+        { &bound, "", 475, "Stack: up to 356 bytes, 119 bytes to spare", BudgetLevel::None },    // 74.9 %
+        { &bound, "", 474, "Stack: up to 356 bytes, 118 bytes to spare", BudgetLevel::Warning },  // 75.1 %
+        { &bound, "", 0, "Stack: up to 356 bytes, 356 bytes more than the 0 left: the game may crash", BudgetLevel::Over },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        EXPECT_EQ(c.line, StackLine(*c.depth, c.function, c.left));
+        EXPECT_EQ(c.level, StackLevel(c.depth->bytes, c.left));
+    }
+}
+
+TEST(StackBudget, BarsAreTheirPartsInProportionAndTheirFiguresBeside)
+{
+    const BudgetBar ram = RamBar(1190, BudgetLevel::None, 356, BudgetLevel::Warning, 2560);
+    EXPECT_EQ("globals 1,190 + stack 356, 1,014 bytes left", ram.caption);
+    ASSERT_EQ(3u, ram.parts.size());
+    EXPECT_TRUE(ram.parts[2].free);
+    EXPECT_EQ(BudgetLevel::Warning, ram.parts[1].level);
+    EXPECT_EQ((std::vector<int>{ 139, 42, 119 }), BarWidths(ram, 300));   // ends at 139.4, 181.1 and 300
+    const BudgetBar over = RamBar(2000, BudgetLevel::Warning, 700, BudgetLevel::Over, 2560);
+    EXPECT_EQ("globals 2,000 + stack 700, 140 bytes over", over.caption);
+    EXPECT_EQ((std::vector<int>{ 222, 78 }), BarWidths(over, 300));   // over its whole: drawn to the whole width
+    EXPECT_EQ("globals 1,190", RamBar(1190, BudgetLevel::None, std::nullopt, BudgetLevel::None, std::nullopt).caption);
+    const BudgetBar program = ProgramBar(4068, 28672, BudgetLevel::None);
+    EXPECT_EQ("4,068 of 28,672 bytes", program.caption);
+    EXPECT_EQ((std::vector<int>{ 42, 258 }), BarWidths(program, 300));
+    EXPECT_EQ("4,068 bytes", ProgramBar(4068, std::nullopt, BudgetLevel::None).caption);
+    EXPECT_EQ((std::vector<int>{ 0 }), BarWidths(ProgramBar(0, std::nullopt, BudgetLevel::None), 300));
 }

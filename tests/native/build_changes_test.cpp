@@ -78,14 +78,15 @@ TEST(BuildChanges, SymbolsAreMatchedByNameTypeAndOccurrence)
 
 TEST(BuildChanges, TotalsAndCellTexts)
 {
-    const struct { int64_t program, data; const char* line; } cases[] = {
-        { 24, -2, "Program storage +24 bytes, global variables -2 bytes since the build of 10:42:13" },
-        { 0, 0, "Program storage unchanged, global variables unchanged since the build of 10:42:13" },
-        { 28672, -1305, "Program storage +28,672 bytes, global variables -1,305 bytes since the build of 10:42:13" },
-        { -1, 1, "Program storage -1 bytes, global variables +1 bytes since the build of 10:42:13" },
+    const struct { int64_t program, data; std::optional<int64_t> stack; const char* line; } cases[] = {
+        { 24, -2, 24, "Program storage +24 bytes, global variables -2 bytes, stack +24 bytes since the build of 10:42:13" },
+        { 0, 0, 0, "Program storage unchanged, global variables unchanged, stack unchanged since the build of 10:42:13" },
+        { 28672, -1305, -1030,
+          "Program storage +28,672 bytes, global variables -1,305 bytes, stack -1,030 bytes since the build of 10:42:13" },
+        { -1, 1, std::nullopt, "Program storage -1 bytes, global variables +1 bytes, stack unknown since the build of 10:42:13" },
     };
     for (const auto& c : cases)
-        EXPECT_EQ(c.line, ChangeTotalsLine(c.program, c.data, ClockText(10, 42, 13)));
+        EXPECT_EQ(c.line, ChangeTotalsLine(c.program, c.data, c.stack, ClockText(10, 42, 13)));
     EXPECT_EQ("+24", SignedChangeText(24));
     EXPECT_EQ("-2", SignedChangeText(-2));
     EXPECT_EQ("0", SignedChangeText(0));

@@ -37,7 +37,7 @@ target_compile_definitions(analyzer_soak PRIVATE KEVRA_ROAD_ELF="${KEVRA_ROAD_EL
 # The "Budget and changes" window on real Arduino builds (tests/fixtures/make-real-builds.sh): the
 # budget against the builder's own size lines, the changes against avr-nm's two reports, the kept
 # copies in the prefix's real local application-data folder, the list's sorting and copying.
-kevra_wine_test(e2e_budget SOURCES budget_test.cpp AnalyzerDriver.cpp LIBS kevra_agent_driver kevra_base_portable ntdll)
+kevra_wine_test(e2e_budget SOURCES budget_test.cpp AnalyzerDriver.cpp LIBS kevra_agent_driver kevra_analyzer_portable kevra_base_portable ntdll)
 add_dependencies(e2e_budget kevra_avr_shims kevra_real_builds)
 target_compile_definitions(e2e_budget PRIVATE KEVRA_REAL_BUILDS="${KEVRA_REAL_BUILDS}")
 set_tests_properties(e2e_budget PROPERTIES ENVIRONMENT "WINEPATH=${shims}")

@@ -16,6 +16,7 @@
 #include <tuple>
 
 #include "AgentDriver.h"
+#include "analyzer/StackDepth.h"
 #include "base/KeptBuilds.h"
 #include "AnalyzerDriver.h"
 #include "WineOnly.h"
@@ -32,6 +33,10 @@ constexpr int IdDataMark = 2004;
 constexpr int IdAgainstLine = 2005;
 constexpr int IdChangesLine = 2006;
 constexpr int IdChangesList = 2007;
+constexpr int IdProgramBarText = 2009;
+constexpr int IdRamBarText = 2011;
+constexpr int IdStackLine = 2012;
+constexpr int IdStackList = 2014;
 
 using Rows = std::vector<std::vector<std::string>>;
 
@@ -222,6 +227,39 @@ struct BudgetRoad : ::testing::Test {
     }
 };
 
+// The change of the deepest stack between two real builds, as the analysis works it out (its own
+// tests hold it against the simulator).
+long StackChange(const std::string& before, const std::string& after)
+{
+    const auto bytes = [](const std::string& build) {
+        const std::optional<StackDepth> depth = DeepestStack(ReadFileBytes(RealBuilds() + build + "\\Game.ino.elf"));
+        return depth ? long(depth->bytes) : -1;
+    };
+    return bytes(after) - bytes(before);
+}
+
+// The stack line, the deepest path under it and the RAM bar's figures agree with each other and with
+// what the builder says the globals leave.
+void ExpectStackOf(HWND budget, const BuilderLines& b)
+{
+    const Rows path = ListRows(GetDlgItem(budget, IdStackList));
+    ASSERT_GE(path.size(), 3u);
+    long total = 0;
+    for (const auto& row : path) {
+        ASSERT_EQ(4u, row.size());
+        total += std::atol(row[1].c_str());
+        EXPECT_EQ(std::to_string(total), row[2]) << row[0];
+    }
+    EXPECT_NE(path.end(), std::find_if(path.begin(), path.end(), [](const auto& row) { return row[0] == "main"; }));
+    EXPECT_EQ("interrupt", path.back()[3]);
+    EXPECT_EQ("Stack: up to " + Grouped(total) + " bytes, " + Grouped(b.left - total) + " bytes to spare",
+              ControlText(budget, IdStackLine));
+    EXPECT_EQ("globals " + Grouped(b.data) + " + stack " + Grouped(total) + ", " + Grouped(b.left - total) +
+                  " bytes left",
+              ControlText(budget, IdRamBarText));
+    EXPECT_EQ(Grouped(b.program) + " of " + Grouped(b.programMax) + " bytes", ControlText(budget, IdProgramBarText));
+}
+
 void ExpectBudgetLines(HWND budget, const BuilderLines& b)
 {
     ASSERT_GE(b.program, 0);
@@ -255,8 +293,10 @@ TEST_F(BudgetRoad, TwoBuildsOfOneSketchShowTheBuildersBudgetAndAvrNmsDifference)
     EXPECT_EQ("", ControlText(budget, IdProgramMark));
     EXPECT_EQ("", ControlText(budget, IdDataMark));
     EXPECT_EQ("Program storage " + SignedBytes(after.program - before.program) + ", global variables " +
-                  SignedBytes(after.data - before.data) + " since the build of " + LocalClock(firstTime),
+                  SignedBytes(after.data - before.data) + ", stack " + SignedBytes(StackChange("game-1", "game-2")) +
+                  " since the build of " + LocalClock(firstTime),
               ControlText(budget, IdChangesLine));
+    ExpectStackOf(budget, after);
 
     const std::vector<ReportSymbol> first = SymbolsOf("game-1"), second = SymbolsOf("game-2");
     const Rows expected = ExpectedChanges(first, second);
@@ -465,7 +505,8 @@ TEST_F(BudgetRoad, TwoSketchesOfOneNameAreComparedEachWithItsOwnBuilds)
     ASSERT_TRUE(budget);
     const BuilderLines before = BuilderLinesOf("game-1"), after = BuilderLinesOf("game-2");
     EXPECT_EQ("Program storage " + SignedBytes(after.program - before.program) + ", global variables " +
-                  SignedBytes(after.data - before.data) + " since the build of " + LocalClock(firstTime),
+                  SignedBytes(after.data - before.data) + ", stack " + SignedBytes(StackChange("game-1", "game-2")) +
+                  " since the build of " + LocalClock(firstTime),
               ControlText(budget, IdChangesLine));
     Rows shown = ListRows(GetDlgItem(budget, IdChangesList));
     std::sort(shown.begin(), shown.end());
@@ -515,8 +556,8 @@ TEST_F(BudgetRoad, TheWindowShowsTheAnalysedBuildAfterItsFolderIsRemovedOrBuiltA
     ASSERT_TRUE(analyzer);
     const BuilderLines before = BuilderLinesOf("game-1"), after = BuilderLinesOf("game-2");
     const std::string totals = "Program storage " + SignedBytes(after.program - before.program) +
-                               ", global variables " + SignedBytes(after.data - before.data) +
-                               " since the build of " + LocalClock(firstTime);
+                               ", global variables " + SignedBytes(after.data - before.data) + ", stack " +
+                               SignedBytes(StackChange("game-1", "game-2")) + " since the build of " + LocalClock(firstTime);
 
     // The IDE removes its build folder when it closes.
     RemoveTree(temp + "build6.tmp\\");
