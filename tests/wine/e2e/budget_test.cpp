@@ -250,8 +250,9 @@ void ExpectStackOf(HWND budget, const BuilderLines& b)
         total += std::atol(row[1].c_str());
         EXPECT_EQ(std::to_string(total), row[2]) << row[0];
     }
-    EXPECT_NE(path.end(), std::find_if(path.begin(), path.end(), [](const auto& row) { return row[0] == "main"; }));
-    EXPECT_EQ("interrupt", path.back()[3]);
+    EXPECT_EQ("__vectors", path.front()[0]);   // from the reset vector
+    EXPECT_EQ("", path.front()[3]);
+    EXPECT_EQ("interrupt", path.back()[3]);     // the USB interrupt on top
     EXPECT_EQ("Stack: up to " + Grouped(total) + " bytes, " + Grouped(b.left - total) + " bytes to spare",
               ControlText(budget, IdStackLine));
     EXPECT_EQ("globals " + Grouped(b.data) + " + stack " + Grouped(total) + ", " + Grouped(b.left - total) +
