@@ -52,12 +52,12 @@ constexpr ListViewColumn ChangeColumns[] = {
 };
 // The deepest path, one function a row: what it adds to the stack and the total down to it.
 constexpr ListViewColumn StackColumns[] = {
-    { "Deepest path", 300 }, { "Adds", 60, true }, { "Total", 60, true }, { "On top of it", 80 },
+    { "Deepest path", 286 }, { "Adds", 56, true }, { "Total", 56, true }, { "On top of it", 80 },
 };
 
 // The bars' colours: the globals, the stack and what is left; a part with a mark takes its colour.
 constexpr COLORREF GlobalsColor = 0x00B07840;
-constexpr COLORREF StackColor = 0x0040A0E0;
+constexpr COLORREF StackColor = 0x0080B040;
 constexpr COLORREF FreeColor = 0x00E8E8E8;
 
 // The marks' text colours (0x00BBGGRR): dark orange for a warning, red for over the maximum.
