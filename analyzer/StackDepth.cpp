@@ -9,6 +9,7 @@
 
 #include "analyzer/AvrDecode.h"
 #include "analyzer/ElfProgram.h"
+#include "analyzer/ElfRead.h"
 
 namespace {
 
@@ -47,12 +48,9 @@ public:
     uint32_t End() const { return end_; }
     bool InCode(uint32_t address) const { return address >= start_ && address < end_; }
     std::optional<AvrInstruction> Decode(uint32_t address) const { return DecodeAvr(elf_.text, start_, address); }
-    std::optional<uint16_t> WordAt(uint32_t address) const
+    std::optional<uint32_t> WordAt(uint32_t address) const
     {
-        if (address < start_ || address - start_ + 2 > elf_.text.size())
-            return std::nullopt;
-        const size_t at = address - start_;
-        return uint16_t(uint8_t(elf_.text[at]) | uint8_t(elf_.text[at + 1]) << 8);
+        return address < start_ ? std::nullopt : ReadLittle(elf_.text, address - start_, 2);
     }
     bool IsFunctionStart(uint32_t address) const { return std::binary_search(functions_.begin(), functions_.end(), address); }
     // Which table jump of libgcc starts here: 2 for __tablejump2__ (Z a word address), 1 for __tablejump__.
@@ -167,7 +165,7 @@ public:
         last.fill(-1);
         int previous = -1;
         for (uint32_t a = p.Start(); a + 2 <= p.End(); a += 2) {
-            const uint16_t w = *p.WordAt(a);
+            const uint32_t w = *p.WordAt(a);
             if ((w & 0xF000) != 0xE000)
                 continue;
             const int d = 16 + ((w >> 4) & 0x0F);
@@ -181,14 +179,15 @@ public:
         }
         // Words at any byte of the flash tables and of .data: AVR data has no alignment.
         for (uint32_t a = vectorsEnd; a + 2 <= resetTarget && a + 2 <= p.End(); ++a)
-            Held(uint32_t(uint8_t(elf.text[a - p.Start()]) | uint8_t(elf.text[a + 1 - p.Start()]) << 8), true);
+            Held(*p.WordAt(a), true);
         int32_t covered = 0;
         for (size_t at = 0; at + 2 <= elf.data.size(); ++at) {
             covered += cover[at];
             const bool inVtable = covered > 0 || cover[at + 1] > 0;
-            Held(uint32_t(uint8_t(elf.data[at]) | uint8_t(elf.data[at + 1]) << 8), !inVtable);
+            const uint32_t word = *ReadLittle(elf.data, at, 2);
+            Held(word, !inVtable);
             if (inVtable)
-                VtableWords(uint32_t(uint8_t(elf.data[at]) | uint8_t(elf.data[at + 1]) << 8));
+                VtableWords(word);
         }
         SortUnique(other_);
         SortUnique(everything_);
@@ -236,11 +235,9 @@ public:
     {
         std::vector<uint32_t> found;
         const auto take = [&](std::string_view bytes, int64_t at) {
-            if (at >= 0 && uint64_t(at) + 2 <= bytes.size()) {
-                const uint32_t word = uint8_t(bytes[size_t(at)]) | uint8_t(bytes[size_t(at) + 1]) << 8;
-                if (IsTarget(word * 2))
-                    found.push_back(word * 2);
-            }
+            const std::optional<uint32_t> word = at >= 0 ? ReadLittle(bytes, uint64_t(at), 2) : std::nullopt;
+            if (word && IsTarget(*word * 2))
+                found.push_back(*word * 2);
         };
         if (only) {
             for (const Point& point : *only)
@@ -264,7 +261,7 @@ public:
         for (uint32_t v = 0; v < vtables_.size(); ++v)
             for (uint32_t point : vtables_[v].addressPoints)
                 for (uint32_t at = point; at + 2 <= vtables_[v].bytes.size(); at += 2) {
-                    const uint32_t word = uint8_t(vtables_[v].bytes[at]) | uint8_t(vtables_[v].bytes[at + 1]) << 8;
+                    const uint32_t word = *ReadLittle(vtables_[v].bytes, at, 2);
                     if (IsTarget(word * 2))
                         in[word * 2].push_back({ v, point });
                 }
@@ -767,7 +764,7 @@ private:
                 cases.r[reg] = Made(address, reg);
             const uint32_t table = (uint32_t(z->offset) & 0xFFFF) * (words ? 2 : 1);
             for (uint32_t at = table; found <= (range_.second - range_.first) / 2; at += 2, ++found) {
-                const std::optional<uint16_t> word = p_.WordAt(at);
+                const std::optional<uint32_t> word = p_.WordAt(at);
                 if (!word || uint32_t(*word) * 2 < range_.first || uint32_t(*word) * 2 >= range_.second)
                     break;
                 Reach(uint32_t(*word) * 2, cases);
