@@ -1,11 +1,8 @@
 #include "analyzer/AvrDecode.h"
 
-namespace {
+#include "analyzer/ElfRead.h"
 
-uint16_t WordAt(std::string_view code, size_t at)
-{
-    return uint16_t(uint8_t(code[at]) | uint8_t(code[at + 1]) << 8);
-}
+namespace {
 
 // A relative jump or branch of k words (bits wide, two's complement) from the next instruction.
 uint32_t Relative(uint32_t address, uint32_t k, int bits)
@@ -148,7 +145,7 @@ std::optional<AvrInstruction> DecodeAvr(std::string_view code, uint32_t codeAddr
         code.size() - (address - codeAddress) < 2)
         return std::nullopt;
     const size_t at = address - codeAddress;
-    const uint16_t w = WordAt(code, at);
+    const uint16_t w = uint16_t(*ReadLittle(code, at, 2));
     AvrInstruction i;
     i.word = w;
     switch (w >> 12) {
@@ -217,14 +214,14 @@ std::optional<AvrInstruction> DecodeAvr(std::string_view code, uint32_t codeAddr
         break;
     }
     if (i.op == AvrOp::Jmp || i.op == AvrOp::Call || i.op == AvrOp::Lds || i.op == AvrOp::Sts) {
-        if (code.size() - at < 4)
+        const std::optional<uint32_t> next = ReadLittle(code, at + 2, 2);
+        if (!next)
             return std::nullopt;
-        const uint16_t next = WordAt(code, at + 2);
         i.length = 4;
         if (i.op == AvrOp::Lds || i.op == AvrOp::Sts)
-            i.immediate = next;
+            i.immediate = uint16_t(*next);
         else
-            i.target = ((uint32_t(((w >> 3) & 0x3E) | (w & 1)) << 16) | next) * 2;
+            i.target = ((uint32_t(((w >> 3) & 0x3E) | (w & 1)) << 16) | *next) * 2;
     }
     return i;
 }

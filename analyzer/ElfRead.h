@@ -1,8 +1,9 @@
-// analyzer/ElfRead.h: the bounded reads that the .elf readers (ElfImage, ElfProgram) share: little-endian
-// values, spans and zero-ended texts at the offsets a file gives, and the section table of a 32-bit
-// little-endian AVR ELF file with its section names. Every offset and size is checked against the bytes
-// given. The end of a name is searched for once per table however many offsets point into it, so that a
-// table without a zero, named by thousands of headers, is read through once and not once per header.
+// analyzer/ElfRead.h: the bounded reads that the .elf readers (ElfImage, ElfProgram) and the readers
+// of the code (AvrDecode, StackDepth) share: little-endian values, spans and zero-ended texts at the
+// offsets a file gives, and the section table of a 32-bit little-endian AVR ELF file with its section
+// names. Every offset and size is checked against the bytes given. The end of a name is searched for
+// once per table however many offsets point into it, so that a table without a zero, named by
+// thousands of headers, is read through once and not once per header.
 #pragma once
 
 #include <cstddef>

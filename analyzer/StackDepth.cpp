@@ -9,6 +9,7 @@
 
 #include "analyzer/AvrDecode.h"
 #include "analyzer/ElfProgram.h"
+#include "analyzer/ElfRead.h"
 
 namespace {
 
@@ -47,12 +48,9 @@ public:
     uint32_t End() const { return end_; }
     bool InCode(uint32_t address) const { return address >= start_ && address < end_; }
     std::optional<AvrInstruction> Decode(uint32_t address) const { return DecodeAvr(elf_.text, start_, address); }
-    std::optional<uint16_t> WordAt(uint32_t address) const
+    std::optional<uint32_t> WordAt(uint32_t address) const
     {
-        if (address < start_ || address - start_ + 2 > elf_.text.size())
-            return std::nullopt;
-        const size_t at = address - start_;
-        return uint16_t(uint8_t(elf_.text[at]) | uint8_t(elf_.text[at + 1]) << 8);
+        return address < start_ ? std::nullopt : ReadLittle(elf_.text, address - start_, 2);
     }
     bool IsFunctionStart(uint32_t address) const { return std::binary_search(functions_.begin(), functions_.end(), address); }
     // Which table jump of libgcc starts here: 2 for __tablejump2__ (Z a word address), 1 for __tablejump__.
@@ -167,7 +165,7 @@ public:
         last.fill(-1);
         int previous = -1;
         for (uint32_t a = p.Start(); a + 2 <= p.End(); a += 2) {
-            const uint16_t w = *p.WordAt(a);
+            const uint32_t w = *p.WordAt(a);
             if ((w & 0xF000) != 0xE000)
                 continue;
             const int d = 16 + ((w >> 4) & 0x0F);
@@ -181,14 +179,15 @@ public:
         }
         // Words at any byte of the flash tables and of .data: AVR data has no alignment.
         for (uint32_t a = vectorsEnd; a + 2 <= resetTarget && a + 2 <= p.End(); ++a)
-            Held(uint32_t(uint8_t(elf.text[a - p.Start()]) | uint8_t(elf.text[a + 1 - p.Start()]) << 8), true);
+            Held(*p.WordAt(a), true);
         int32_t covered = 0;
         for (size_t at = 0; at + 2 <= elf.data.size(); ++at) {
             covered += cover[at];
             const bool inVtable = covered > 0 || cover[at + 1] > 0;
-            Held(uint32_t(uint8_t(elf.data[at]) | uint8_t(elf.data[at + 1]) << 8), !inVtable);
+            const uint32_t word = *ReadLittle(elf.data, at, 2);
+            Held(word, !inVtable);
             if (inVtable)
-                VtableWords(uint32_t(uint8_t(elf.data[at]) | uint8_t(elf.data[at + 1]) << 8));
+                VtableWords(word);
         }
         SortUnique(other_);
         SortUnique(everything_);
@@ -236,11 +235,9 @@ public:
     {
         std::vector<uint32_t> found;
         const auto take = [&](std::string_view bytes, int64_t at) {
-            if (at >= 0 && uint64_t(at) + 2 <= bytes.size()) {
-                const uint32_t word = uint8_t(bytes[size_t(at)]) | uint8_t(bytes[size_t(at) + 1]) << 8;
-                if (IsTarget(word * 2))
-                    found.push_back(word * 2);
-            }
+            const std::optional<uint32_t> word = at >= 0 ? ReadLittle(bytes, uint64_t(at), 2) : std::nullopt;
+            if (word && IsTarget(*word * 2))
+                found.push_back(*word * 2);
         };
         if (only) {
             for (const Point& point : *only)
@@ -264,7 +261,7 @@ public:
         for (uint32_t v = 0; v < vtables_.size(); ++v)
             for (uint32_t point : vtables_[v].addressPoints)
                 for (uint32_t at = point; at + 2 <= vtables_[v].bytes.size(); at += 2) {
-                    const uint32_t word = uint8_t(vtables_[v].bytes[at]) | uint8_t(vtables_[v].bytes[at + 1]) << 8;
+                    const uint32_t word = *ReadLittle(vtables_[v].bytes, at, 2);
                     if (IsTarget(word * 2))
                         in[word * 2].push_back({ v, point });
                 }
@@ -434,10 +431,15 @@ bool MergeInto(State& into, const State& from, uint32_t join)
     return changed;
 }
 
-// A pointer the analysis can name across functions: a constant data address, or the function's own
-// first argument (this, as it came in) with an offset.
+// The register pairs that pass a function's arguments, r24:r25 (this, for a method) first, down to
+// r8:r9; the first of a pair is 24 - 2 * its index.
+constexpr int ArgumentPairs = 9;
+
+// A pointer the analysis can name across functions: a constant data address, or one of the
+// function's arguments as it came in, with an offset.
 struct Object {
-    enum class Base : uint8_t { Unknown, Address, This } base = Base::Unknown;
+    enum class Base : uint8_t { Unknown, Address, Argument } base = Base::Unknown;
+    uint8_t argument = 0;   // Argument: the index of its register pair
     int32_t offset = 0;
     auto operator<=>(const Object&) const = default;
 };
@@ -445,11 +447,13 @@ struct Object {
 Object ObjectOf(const std::optional<Ref>& r)
 {
     if (r && r->low == ConstId && r->high == ConstId)
-        return { Object::Base::Address, r->offset & 0xFFFF };
-    if (r && r->low == AtEntry(24) && r->high == AtEntry(25))
-        return { Object::Base::This, r->offset };
+        return { Object::Base::Address, 0, r->offset & 0xFFFF };
+    for (int k = 0; r && k < ArgumentPairs; ++k)
+        if (r->low == AtEntry(24 - 2 * k) && r->high == AtEntry(25 - 2 * k))
+            return { Object::Base::Argument, uint8_t(k), r->offset };
     return {};
 }
+
 
 // A constant byte stored at a named place: how constructors put a vtable pointer into an object.
 struct Store {
@@ -468,8 +472,8 @@ struct Site {
     uint32_t target = 0;             // Call, Jump
     Targets targets = Targets::All;  // PointerCall, PointerJump
     int32_t slot = 0;                // Targets::Slot: the offset read from the vtable's address point
-    Object object;                   // Call, Jump: the this it passes; Targets::Slot: whose vtable it reads;
-                                     // Targets::Other: where the pointer was read
+    Object object;                   // Targets::Slot: whose vtable it reads; Targets::Other: where the pointer was read
+    std::array<Object, ArgumentPairs> passed;   // what it passes in each argument pair
 };
 
 struct Walk {
@@ -677,6 +681,14 @@ private:
             s.r[i.rd] = loaded;
     }
 
+    static std::array<Object, ArgumentPairs> Passed(const State& s)
+    {
+        std::array<Object, ArgumentPairs> passed;
+        for (int k = 0; k < ArgumentPairs; ++k)
+            passed[k] = ObjectOf(PairRef(s.r[24 - 2 * k], s.r[25 - 2 * k]));
+        return passed;
+    }
+
     void StoreConstant(Object at, const Value& v)
     {
         if (at.base == Object::Base::Address)
@@ -715,7 +727,7 @@ private:
         if (target == p_.Start())
             return;   // a call to the reset vector starts the program again, stack and all
         if (p_.InCode(target))
-            Record(address, { SiteKind::Call, s.depth, target, Targets::All, 0, ObjectOf(PairRef(s.r[24], s.r[25])) });
+            Record(address, { SiteKind::Call, s.depth, target, Targets::All, 0, {}, Passed(s) });
         else
             result_.lost = true;
     }
@@ -734,7 +746,7 @@ private:
         }
         if (!reset_ && target != entry_ && p_.IsFunctionStart(target)) {
             EndHalfWrite(s);
-            Record(address, { SiteKind::Jump, s.depth, target, Targets::All, 0, ObjectOf(PairRef(s.r[24], s.r[25])) });
+            Record(address, { SiteKind::Jump, s.depth, target, Targets::All, 0, {}, Passed(s) });
             return;
         }
         Reach(target, s);   // the function's own code, or code it borrows (libgcc's prologue and epilogue)
@@ -752,7 +764,7 @@ private:
                 cases.r[reg] = Made(address, reg);
             const uint32_t table = (uint32_t(z->offset) & 0xFFFF) * (words ? 2 : 1);
             for (uint32_t at = table; found <= (range_.second - range_.first) / 2; at += 2, ++found) {
-                const std::optional<uint16_t> word = p_.WordAt(at);
+                const std::optional<uint32_t> word = p_.WordAt(at);
                 if (!word || uint32_t(*word) * 2 < range_.first || uint32_t(*word) * 2 >= range_.second)
                     break;
                 Reach(uint32_t(*word) * 2, cases);
@@ -774,7 +786,7 @@ private:
         }
         EndHalfWrite(s);
         Record(address, { call ? SiteKind::PointerCall : SiteKind::PointerJump, s.depth, 0, through.targets, through.slot,
-                          through.object });
+                          through.object, Passed(s) });
     }
 
     // The instruction's effect on the state; false when control does not go on to the next one.
@@ -837,7 +849,7 @@ private:
         case AvrOp::Ld: case AvrOp::St: Access(i, a, s); return true;
         case AvrOp::Sts:
             if (r[i.rd].kind == Kind::Const)
-                StoreConstant({ Object::Base::Address, i.immediate }, r[i.rd]);
+                StoreConstant({ Object::Base::Address, 0, i.immediate }, r[i.rd]);
             return true;
         case AvrOp::Lds:
             r[i.rd] = Load(a, i.rd, Constant(i.immediate & 0xFF), Constant(i.immediate >> 8), 0);
@@ -942,10 +954,10 @@ public:
                     for (uint32_t m : Members(TargetsOf(s), s.slot, nullptr))
                         work.push_back(FunctionNode(m));
         }
-        const std::vector<Types> types = ThisTypes();
-        for (uint32_t n = 0; n < nodes_.size(); ++n)
-            if (!nodes_[n].set)
-                Link(n, types[n]);
+        StoredBytes();
+        const std::vector<std::array<Types, ArgumentPairs>> types = ArgumentTypes();
+        for (uint32_t n = 0; n < types.size(); ++n)   // the functions: Link adds the sets of targets
+            Link(n, types[n]);
     }
 
     // Gives each node its deepest total, each once: a depth-first walk of the call graph that goes
@@ -1024,8 +1036,8 @@ private:
         int best = -1;        // the edge of the deepest path, -1 when the node's own depth is deepest
         std::vector<Edge> edges;
     };
-    static constexpr size_t TypesLimit = 64;   // address points known for one this; more count as any
-    static constexpr size_t StoresLimit = 512; // constant bytes a function stores through its this, with its callees'
+    static constexpr size_t TypesLimit = 64;   // address points known for one argument; more count as any
+    static constexpr size_t StoresLimit = 512; // constant bytes a function stores through its arguments, with its callees'
 
     void Unbounded(StackUnbounded why, std::string_view function)
     {
@@ -1088,96 +1100,140 @@ private:
         return points;
     }
 
-    // For each function, what its this may have as vtable: a function a vtable holds is called for
-    // objects of that vtable, or directly with what its callers pass as this. Any vtable for the
-    // roots, for functions whose address is taken, and for those that a caller passes an unknown this.
-    std::vector<Types> ThisTypes()
+    // The functions a site goes to, the unnarrowed set for a pointer call.
+    std::vector<uint32_t> SiteTargets(const Site& s) const
+    {
+        if (s.kind == SiteKind::Call || s.kind == SiteKind::Jump)
+            return { s.target };
+        return Members(TargetsOf(s), s.slot, nullptr);
+    }
+
+    // The functions a site goes to given what the function's arguments may point at: a virtual call
+    // to the slot of the vtables its object may have. With none known yet (no object reached the
+    // argument), to none while the types are still being found, else to every vtable's slot.
+    std::vector<uint32_t> NarrowedTargets(const Site& s, const std::array<Types, ArgumentPairs>& arguments, bool final) const
+    {
+        if (TargetsOf(s) != Targets::Slot)
+            return SiteTargets(s);
+        Types object;
+        if (s.object.base == Object::Base::Argument && s.object.offset == 0)
+            object = arguments[s.object.argument];
+        else if (s.object.base == Object::Base::Address)
+            object = VtablesAt(uint32_t(s.object.offset));
+        if (object && object->empty())
+            return final ? SiteTargets(s) : std::vector<uint32_t>{};
+        return Members(Targets::Slot, s.slot, object ? &*object : nullptr);
+    }
+
+    // The constant bytes that may lie at each data address: .data's initial ones, those stored at
+    // it, and those that the functions it is passed to store through that argument (constructors
+    // storing the vtable pointer), with what they pass on to their own callees.
+    void StoredBytes()
     {
         const ElfProgram& elf = p_.Elf();
-        // The constant bytes stored at each data address: .data's initial ones, those stored there,
-        // and those the functions called with that address as this store through it.
         for (size_t i = 0; i < elf.data.size(); ++i)
             bytes_[(elf.dataAddress + i) & 0xFFFF].insert(uint8_t(elf.data[i]));
-        std::vector<std::set<std::pair<int32_t, uint8_t>>> throughThis(nodes_.size());
+        using Through = std::set<std::tuple<int, int32_t, uint8_t>>;   // argument, offset, byte
+        std::vector<Through> through(nodes_.size());
         std::vector<bool> tooMany(nodes_.size(), false);
-        for (uint32_t n = 0; n < nodes_.size(); ++n)
+        std::vector<std::vector<std::pair<uint32_t, const Site*>>> callers(nodes_.size());
+        std::vector<uint32_t> work;
+        for (uint32_t n = 0; n < nodes_.size(); ++n) {
             for (const Store& s : nodes_[n].walk.stores)
                 if (s.at.base == Object::Base::Address)
                     bytes_[uint32_t(s.at.offset) & 0xFFFF].insert(s.value);
-                else if (s.at.base == Object::Base::This)
-                    throughThis[n].insert({ s.at.offset, s.value });
-        for (bool changed = true; changed;) {   // callees' stores through the this passed on
-            changed = false;
-            for (uint32_t n = 0; n < nodes_.size(); ++n)
-                for (const Site& s : nodes_[n].walk.sites)
-                    if ((s.kind == SiteKind::Call || s.kind == SiteKind::Jump) && s.object.base == Object::Base::This) {
-                        const uint32_t to = functions_.at(s.target);
-                        if (tooMany[to] && !tooMany[n]) {
-                            tooMany[n] = changed = true;
-                            continue;
-                        }
-                        for (const auto& [offset, value] : std::set(throughThis[to]))
-                            if (throughThis[n].insert({ offset + s.object.offset, value }).second)
-                                changed = true;
-                        if (throughThis[n].size() > StoresLimit && !tooMany[n])
-                            tooMany[n] = changed = true;
-                    }
-        }
-        for (uint32_t n = 0; n < nodes_.size(); ++n)
+                else if (s.at.base == Object::Base::Argument)
+                    through[n].insert({ s.at.argument, s.at.offset, s.value });
             for (const Site& s : nodes_[n].walk.sites)
-                if ((s.kind == SiteKind::Call || s.kind == SiteKind::Jump) && s.object.base == Object::Base::Address) {
-                    const uint32_t to = functions_.at(s.target);
-                    if (tooMany[to])
-                        unknownAt_.insert(uint32_t(s.object.offset) & 0xFFFF);
-                    for (const auto& [offset, value] : throughThis[to])
-                        bytes_[uint32_t(s.object.offset + offset) & 0xFFFF].insert(value);
-                }
-
-        std::vector<Types> types(nodes_.size(), std::set<Point>{});
-        const auto any = [&](uint32_t n) { types[n].reset(); };
-        for (uint32_t root : roots_)
-            any(root);
-        for (uint32_t m : targets_.Other())
-            if (const auto it = functions_.find(m); it != functions_.end())
-                any(it->second);
-        for (const auto& [entry, points] : targets_.Memberships())
-            if (const auto it = functions_.find(entry); it != functions_.end() && types[it->second])
-                types[it->second]->insert(points.begin(), points.end());
-        std::vector<std::vector<uint32_t>> passesThis(nodes_.size());   // callees given this as it came
-        for (uint32_t n = 0; n < nodes_.size(); ++n)
-            for (const Site& s : nodes_[n].walk.sites) {
-                if (s.kind != SiteKind::Call && s.kind != SiteKind::Jump)
+                if (s.kind == SiteKind::Call || s.kind == SiteKind::Jump)
+                    callers[functions_.at(s.target)].emplace_back(n, &s);
+            work.push_back(n);
+        }
+        while (!work.empty()) {
+            const uint32_t g = work.back();
+            work.pop_back();
+            for (const auto& [n, site] : callers[g]) {
+                if (tooMany[n])
                     continue;
-                const uint32_t to = functions_.at(s.target);
-                if (s.object.base == Object::Base::This && s.object.offset == 0) {
-                    passesThis[n].push_back(to);
-                } else if (s.object.base == Object::Base::Address && types[to]) {
-                    if (const Types at = VtablesAt(uint32_t(s.object.offset)))
-                        types[to]->insert(at->begin(), at->end());
-                    else
-                        any(to);
-                } else {
-                    any(to);
-                }
+                const size_t before = through[n].size();
+                for (const auto& [j, offset, value] : through[g])
+                    if (site->passed[size_t(j)].base == Object::Base::Argument)
+                        through[n].insert({ site->passed[size_t(j)].argument, site->passed[size_t(j)].offset + offset, value });
+                tooMany[n] = tooMany[g] || through[n].size() > StoresLimit;
+                if (tooMany[n])
+                    through[n].clear();
+                if (tooMany[n] || through[n].size() != before)
+                    work.push_back(n);
             }
-        std::vector<uint32_t> work(nodes_.size());
-        for (uint32_t n = 0; n < nodes_.size(); ++n)
+        }
+        for (uint32_t g = 0; g < nodes_.size(); ++g)
+            for (const auto& [n, site] : callers[g])
+                for (int j = 0; j < ArgumentPairs; ++j)
+                    if (site->passed[j].base == Object::Base::Address) {
+                        const uint32_t at = uint32_t(site->passed[j].offset);
+                        if (tooMany[g])
+                            unknownAt_.insert(at & 0xFFFF);
+                        for (const auto& [k, offset, value] : through[g])
+                            if (k == j)
+                                bytes_[(at + uint32_t(offset)) & 0xFFFF].insert(value);
+                    }
+    }
+
+    // For each function and argument, the vtables the object it points at may have: a function a
+    // vtable holds is called for objects of that vtable (any call through the vtable passes as this
+    // the object it read it from); else what its callers pass, an object at a data address or an
+    // argument of their own. Any vtable for the roots' arguments and for what a caller passes
+    // otherwise. The least solution: what flows along the calls the types found so far allow.
+    std::vector<std::array<Types, ArgumentPairs>> ArgumentTypes()
+    {
+        const size_t count = nodes_.size();
+        std::vector<std::array<Types, ArgumentPairs>> types(count);
+        for (auto& t : types)
+            t.fill(std::set<Point>{});
+        std::vector<bool> fromVtable(count, false);
+        for (const auto& [entry, points] : targets_.Memberships())
+            if (const auto it = functions_.find(entry); it != functions_.end()) {
+                types[it->second][0]->insert(points.begin(), points.end());
+                fromVtable[it->second] = true;
+            }
+        for (uint32_t m : targets_.Other())   // its address taken: called with anything as this too
+            if (const auto it = functions_.find(m); it != functions_.end())
+                fromVtable[it->second] = false;
+        for (uint32_t root : roots_)
+            for (Types& t : types[root])
+                t.reset();
+        std::vector<uint32_t> work(count);
+        std::vector<bool> queued(count, true);
+        for (uint32_t n = 0; n < count; ++n)
             work[n] = n;
         while (!work.empty()) {
             const uint32_t n = work.back();
             work.pop_back();
-            if (types[n] && types[n]->size() > TypesLimit)
-                any(n);
-            for (uint32_t to : passesThis[n]) {
-                if (!types[to])
-                    continue;
-                const size_t before = types[to]->size();
-                if (!types[n])
-                    any(to);
-                else
-                    types[to]->insert(types[n]->begin(), types[n]->end());
-                if (!types[to] || types[to]->size() != before)
-                    work.push_back(to);
+            queued[n] = false;
+            for (const Site& s : nodes_[n].walk.sites) {
+                const bool pointer = s.kind == SiteKind::PointerCall || s.kind == SiteKind::PointerJump;
+                for (uint32_t entry : NarrowedTargets(s, types[n], false)) {
+                    const uint32_t g = functions_.at(entry);
+                    bool changed = false;
+                    for (int j = 0; j < ArgumentPairs; ++j) {
+                        const Object& o = s.passed[size_t(j)];
+                        Types& to = types[g][size_t(j)];
+                        if (!to || (j == 0 && pointer && fromVtable[g]))
+                            continue;
+                        const size_t before = to->size();
+                        const Types from = o.base == Object::Base::Argument && o.offset == 0 ? types[n][o.argument]
+                                         : o.base == Object::Base::Address ? VtablesAt(uint32_t(o.offset)) : std::nullopt;
+                        if (from)
+                            to->insert(from->begin(), from->end());
+                        if (!from || to->size() > TypesLimit)
+                            to.reset();
+                        changed = changed || !to || to->size() != before;
+                    }
+                    if (changed && !queued[g]) {
+                        queued[g] = true;
+                        work.push_back(g);
+                    }
+                }
             }
         }
         return types;
@@ -1200,7 +1256,7 @@ private:
         return index;
     }
 
-    void Link(uint32_t node, const Types& thisTypes)
+    void Link(uint32_t node, const std::array<Types, ArgumentPairs>& argumentTypes)
     {
         const auto unbounded = [&](StackUnbounded why) {
             if (unbounded_ == StackUnbounded::None)
@@ -1218,13 +1274,7 @@ private:
                 edges.push_back({ functions_.at(s.target), s.depth, extra });
                 continue;
             }
-            const Targets targets = TargetsOf(s);
-            Types objectTypes;
-            if (s.targets == Targets::Slot && s.object.base == Object::Base::This && s.object.offset == 0)
-                objectTypes = thisTypes;
-            else if (s.targets == Targets::Slot && s.object.base == Object::Base::Address)
-                objectTypes = VtablesAt(uint32_t(s.object.offset));
-            std::vector<uint32_t> members = Members(targets, s.slot, objectTypes && !objectTypes->empty() ? &*objectTypes : nullptr);
+            std::vector<uint32_t> members = NarrowedTargets(s, argumentTypes, true);
             if (members.empty())
                 unbounded(StackUnbounded::PointerCall);
             const uint32_t set = SetNode(std::move(members));
