@@ -105,8 +105,11 @@ void DrawBar(const DRAWITEMSTRUCT& item, const BudgetBar& bar)
     FrameRect(item.hDC, &item.rcItem, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
 }
 
-void FillBudgetWindow(HWND window, const BudgetView& view)
+// Keeps the view on the window for its bars, and fills its controls.
+void FillBudgetWindow(HWND window, LPARAM viewParam)
 {
+    SetWindowLongPtrW(window, DWLP_USER, viewParam);
+    const BudgetView& view = *reinterpret_cast<const BudgetView*>(viewParam);
     const struct { int id; const std::string& text; BudgetLevel level; } lines[] = {
         { IdProgramBarText, view.programBar.caption, BudgetLevel::None },
         { IdRamBarText, view.ramBar.caption, BudgetLevel::None },
@@ -155,8 +158,7 @@ INT_PTR CALLBACK BudgetWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 {
     switch (message) {
     case WM_INITDIALOG:
-        SetWindowLongPtrW(window, DWLP_USER, lParam);
-        FillBudgetWindow(window, *reinterpret_cast<const BudgetView*>(lParam));
+        FillBudgetWindow(window, lParam);
         return TRUE;
     case WM_DRAWITEM: {
         const auto& item = *reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);

@@ -1202,10 +1202,7 @@ struct Printer {
                 scopes.pop_back();
             break;
         case Kind::AbiTag:
-            Print(node.a);
-            out += "[abi:";
-            out += node.text;
-            out += ']';
+            PrintTagged(node, "[abi:");
             break;
         case Kind::Lambda:
             out += "{lambda(";
@@ -1340,10 +1337,7 @@ struct Printer {
             Print(node.a);
             break;
         case Kind::Clone:
-            Print(node.a);
-            out += " [clone ";
-            out += node.text;
-            out += ']';
+            PrintTagged(node, " [clone ");
             break;
         case Kind::Literal:
             PrintLiteral(node);
@@ -1457,6 +1451,15 @@ struct Printer {
         default:
             break;
         }
+    }
+
+    // node.a, then its text in brackets: "f() [clone .constprop.0]", "name[abi:cxx11]".
+    void PrintTagged(const Node& node, std::string_view opening)
+    {
+        Print(node.a);
+        out += opening;
+        out += node.text;
+        out += ']';
     }
 
     void PrintLiteral(const Node& node)
