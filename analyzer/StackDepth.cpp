@@ -131,8 +131,10 @@ struct Vtable {
 
 // Where calls through pointers may go: the functions whose word address the program holds outside
 // the vtables (ldi pairs in the code, words of the flash tables before the code and of .data), and
-// the vtables of .data (_ZTV symbols) with their slots. One vtable and one other object of .data per
-// address, the first of the symbol table's, so that no symbol table makes the look-ups quadratic.
+// the vtables of .data (_ZTV symbols) with their slots, counted from the address points objects
+// point at: past the two header words, and where a vtable pointer in .data or one that the code
+// stores points. One vtable and one other object of .data per address, the first of the symbol
+// table's, so that no symbol table makes the look-ups quadratic.
 class PointerTargets {
 public:
     PointerTargets(const Program& p, uint32_t vectorsEnd, uint32_t resetTarget) : p_(p), resetTarget_(resetTarget)
@@ -171,30 +173,30 @@ public:
             const int d = 16 + ((w >> 4) & 0x0F);
             const int32_t k = ((w >> 4) & 0xF0) | (w & 0x0F);
             if (previous == d)
-                Held(uint32_t(last[d] | k << 8), true);
+                Taken(uint32_t(last[d] | k << 8));
             last[d] = k;
             previous = d;
             if (last[d & ~1] >= 0 && last[d | 1] >= 0)
-                Held(uint32_t(last[d & ~1] | last[d | 1] << 8), true);
+                Taken(uint32_t(last[d & ~1] | last[d | 1] << 8));
         }
         // Words at any byte of the flash tables and of .data: AVR data has no alignment.
         for (uint32_t a = vectorsEnd; a + 2 <= resetTarget && a + 2 <= p.End(); ++a)
-            Held(*p.WordAt(a), true);
+            Taken(*p.WordAt(a));
         int32_t covered = 0;
         for (size_t at = 0; at + 2 <= elf.data.size(); ++at) {
             covered += cover[at];
             const bool inVtable = covered > 0 || cover[at + 1] > 0;
             const uint32_t word = *ReadLittle(elf.data, at, 2);
-            Held(word, !inVtable);
-            if (inVtable)
+            if (inVtable) {
                 VtableWords(word);
+            } else {
+                Taken(word);
+                AddressPoint(word);   // an object of .data with its vtable pointer
+            }
         }
         SortUnique(other_);
-        SortUnique(everything_);
         everything_.insert(everything_.end(), other_.begin(), other_.end());
         SortUnique(everything_);
-        for (Vtable& v : vtables_)
-            SortUnique(v.addressPoints);
     }
 
     // Every function whose address is taken outside the vtables.
@@ -226,6 +228,17 @@ public:
         if (point < 4 || point >= (after - 1)->bytes.size() || point % 2)
             return std::nullopt;
         return Point{ uint32_t(after - 1 - vtables_.begin()), point };
+    }
+
+    // A value stored as an object's vtable pointer: one more address point of its vtable.
+    void AddressPoint(uint32_t value)
+    {
+        const std::optional<Point> point = PointAt(value);
+        if (!point)
+            return;
+        std::vector<uint32_t>& points = vtables_[point->vtable].addressPoints;
+        if (points.size() < AddressPointLimit && std::find(points.begin(), points.end(), point->offset) == points.end())
+            points.push_back(point->offset);
     }
 
     // Every function the given address points' vtables hold at offset from them; without any given,
@@ -269,7 +282,6 @@ public:
     }
 
 private:
-    static constexpr size_t AddressPointLimit = 16;   // per vtable; a real one has one per base
 
     // A compiled function, not a label of libgcc's or avr-libc's assembly (the start-up code's
     // among them), and past the vectors and flash tables.
@@ -277,20 +289,11 @@ private:
     {
         return p_.IsFunctionStart(address) && address > resetTarget_;
     }
-    // A 16-bit value the program holds: a function's word address, or an address into a vtable.
-    void Held(uint32_t value, bool outsideVtables)
+    // A 16-bit value the program holds: a function's word address.
+    void Taken(uint32_t value)
     {
-        if (outsideVtables && IsTarget(value * 2))
+        if (IsTarget(value * 2))
             other_.push_back(value * 2);
-        const auto after = std::upper_bound(vtables_.begin(), vtables_.end(), value,
-                                            [](uint32_t v, const Vtable& t) { return v < t.ram; });
-        if (after == vtables_.begin())
-            return;
-        Vtable& v = *(after - 1);
-        const uint32_t point = value - v.ram;
-        if (point >= 4 && point < v.bytes.size() && point % 2 == 0 && v.addressPoints.size() < AddressPointLimit &&
-            std::find(v.addressPoints.begin(), v.addressPoints.end(), point) == v.addressPoints.end())
-            v.addressPoints.push_back(point);
     }
     void VtableWords(uint32_t value)
     {
@@ -301,6 +304,7 @@ private:
     const Program& p_;
     uint32_t resetTarget_ = 0;
     std::vector<Vtable> vtables_;           // by address
+    static constexpr size_t AddressPointLimit = 16;   // per vtable; a real one has one per base
     std::vector<std::string_view> objects_;
     std::vector<uint32_t> other_, everything_;
 };
@@ -480,6 +484,7 @@ struct Walk {
     int32_t ownMax = 0;
     std::vector<Site> sites;
     std::vector<Store> stores;
+    std::vector<uint32_t> storedWords;   // constant register pairs stored anywhere
     bool enables = false;    // sets the I flag (sei)
     bool spWrite = false;    // writes SP with what it cannot follow, or grows the stack in a loop
     bool lost = false;       // calls or jumps where no code is known
@@ -506,6 +511,7 @@ public:
         queue_.clear();
         sites_.clear();
         stores_.clear();
+        words_.clear();
         State start;
         for (int i = 0; i < 32; ++i)
             start.r[i] = PlainValue(AtEntry(i));
@@ -520,6 +526,7 @@ public:
         for (const auto& [address, site] : sites_)
             result_.sites.push_back(site);
         result_.stores.assign(stores_.begin(), stores_.end());
+        result_.storedWords.assign(words_.begin(), words_.end());
         return result_;
     }
 
@@ -673,7 +680,7 @@ private:
         } else if (s.r[i.rd].kind == Kind::Const) {
             Object at = ObjectOf(PairRef(s.r[base], s.r[base + 1]));
             at.offset += i.displacement;
-            StoreConstant(at, s.r[i.rd]);
+            StoreConstant(at, i.rd, s);
         }
         if (p == AvrPointer::XPostIncrement || p == AvrPointer::YPostIncrement || p == AvrPointer::ZPostIncrement)
             Add(s.r[base], 1);
@@ -689,12 +696,18 @@ private:
         return passed;
     }
 
-    void StoreConstant(Object at, const Value& v)
+    // A constant register stored: where it goes, and with its pair a word that may be a vtable
+    // pointer, wherever it goes.
+    void StoreConstant(Object at, int reg, const State& s)
     {
         if (at.base == Object::Base::Address)
             at.offset &= 0xFFFF;
         if (at.base != Object::Base::Unknown)
-            stores_.insert({ at, uint8_t(v.number & 0xFF) });
+            stores_.insert({ at, uint8_t(s.r[reg].number & 0xFF) });
+        const Value& low = s.r[reg & ~1];
+        const Value& high = s.r[reg | 1];
+        if (low.kind == Kind::Const && high.kind == Kind::Const)
+            words_.insert(uint32_t(low.number & 0xFF) | uint32_t(high.number & 0xFF) << 8);
     }
 
     // Where a call through Z goes: a known function, a vtable slot, or a set of functions.
@@ -753,21 +766,27 @@ private:
     }
 
     // A jump into libgcc's table jump: a switch whose cases lie in the function, from the table that
-    // Z indexes (the compiler adds the table's address to the case number).
+    // Z indexes. avr-gcc adds the table's address to the case number with subi r30 and sbci r31 just
+    // before the jump; else Z's own offset is taken, which holds the case number's adjustment too.
     void Switch(uint32_t address, const State& s, bool words)
     {
-        const std::optional<Ref> z = PairRef(s.r[30], s.r[31]);
+        std::optional<uint32_t> table;
+        const std::optional<AvrInstruction> low = p_.Decode(address - 4), high = p_.Decode(address - 2);
+        if (address >= p_.Start() + 4 && low && high && low->op == AvrOp::Subi && low->rd == 30 && high->op == AvrOp::Sbci &&
+            high->rd == 31)
+            table = uint32_t(-(low->immediate + 256 * high->immediate)) & 0xFFFF;
+        else if (const std::optional<Ref> z = PairRef(s.r[30], s.r[31]))
+            table = uint32_t(z->offset) & 0xFFFF;
         uint32_t found = 0;
-        if (z) {
+        if (table) {
             State cases = s;
             for (int reg : { 0, 30, 31 })
                 cases.r[reg] = Made(address, reg);
-            const uint32_t table = (uint32_t(z->offset) & 0xFFFF) * (words ? 2 : 1);
-            for (uint32_t at = table; found <= (range_.second - range_.first) / 2; at += 2, ++found) {
+            for (uint32_t at = *table * (words ? 2 : 1); found <= (range_.second - range_.first) / 2; at += 2, ++found) {
                 const std::optional<uint32_t> word = p_.WordAt(at);
-                if (!word || uint32_t(*word) * 2 < range_.first || uint32_t(*word) * 2 >= range_.second)
+                if (!word || *word * 2 < range_.first || *word * 2 >= range_.second)
                     break;
-                Reach(uint32_t(*word) * 2, cases);
+                Reach(*word * 2, cases);
             }
         }
         if (found == 0)
@@ -849,7 +868,7 @@ private:
         case AvrOp::Ld: case AvrOp::St: Access(i, a, s); return true;
         case AvrOp::Sts:
             if (r[i.rd].kind == Kind::Const)
-                StoreConstant({ Object::Base::Address, 0, i.immediate }, r[i.rd]);
+                StoreConstant({ Object::Base::Address, 0, i.immediate }, i.rd, s);
             return true;
         case AvrOp::Lds:
             r[i.rd] = Load(a, i.rd, Constant(i.immediate & 0xFF), Constant(i.immediate >> 8), 0);
@@ -904,6 +923,7 @@ private:
     std::vector<uint32_t> queue_;
     std::map<uint32_t, Site> sites_;
     std::set<Store> stores_;
+    std::set<uint32_t> words_;
     Walk result_;
 };
 
@@ -950,10 +970,13 @@ public:
             for (const Site& s : sites)
                 if (s.kind == SiteKind::Call || s.kind == SiteKind::Jump)
                     work.push_back(FunctionNode(s.target));
-                else
-                    for (uint32_t m : Members(TargetsOf(s), s.slot, nullptr))
+                else   // every function of a vtable for a virtual call: its address points come with the stores
+                    for (uint32_t m : TargetsOf(s) == Targets::Other ? targets_.Other() : targets_.Everything())
                         work.push_back(FunctionNode(m));
         }
+        for (const Node& n : nodes_)
+            for (uint32_t word : n.walk.storedWords)
+                targets_.AddressPoint(word);
         StoredBytes();
         const std::vector<std::array<Types, ArgumentPairs>> types = ArgumentTypes();
         for (uint32_t n = 0; n < types.size(); ++n)   // the functions: Link adds the sets of targets
