@@ -162,22 +162,28 @@ public:
         for (const auto& [at, bytes] : objects)
             objects_.push_back(bytes);
 
-        // ldi pairs: the halves in a register pair, or one after the other into one register.
+        // ldi pairs: the two halves of a register pair loaded one right after the other (avr-gcc
+        // writes a 16-bit constant, a function's address among them, as two such ldi), or one
+        // register loaded twice, the first half pushed or stored in between. Halves loaded apart
+        // are no address: pairing the last values of every register would take any two constants
+        // of the program for one.
         std::array<int32_t, 32> last;
         last.fill(-1);
-        int previous = -1;
+        int previous = -1, adjacent = -1;
         for (uint32_t a = p.Start(); a + 2 <= p.End(); a += 2) {
             const uint32_t w = *p.WordAt(a);
-            if ((w & 0xF000) != 0xE000)
+            if ((w & 0xF000) != 0xE000) {
+                adjacent = -1;
                 continue;
+            }
             const int d = 16 + ((w >> 4) & 0x0F);
             const int32_t k = ((w >> 4) & 0xF0) | (w & 0x0F);
             if (previous == d)
                 Taken(uint32_t(last[d] | k << 8));
+            if (adjacent == (d ^ 1))
+                Taken(uint32_t(d & 1 ? last[adjacent] | k << 8 : k | last[adjacent] << 8));
             last[d] = k;
-            previous = d;
-            if (last[d & ~1] >= 0 && last[d | 1] >= 0)
-                Taken(uint32_t(last[d & ~1] | last[d | 1] << 8));
+            previous = adjacent = d;
         }
         // Words at any byte of the flash tables and of .data: AVR data has no alignment.
         for (uint32_t a = vectorsEnd; a + 2 <= resetTarget && a + 2 <= p.End(); ++a)
