@@ -426,7 +426,6 @@ struct State {
     int32_t depth = 0;
     std::array<Value, 32> r;
     std::optional<Value> spLowWritten, spHighWritten;   // a half of SP written, the other not yet
-    bool operator==(const State&) const = default;
 };
 
 // Merges a way's state into a block's: true when the block's changed.
