@@ -6,9 +6,9 @@
 // calls through pointers go to the functions in the vtable slot they read (of the vtables the object
 // may have, as far as the objects passed from call to call and the constructors' stores tell), or,
 // for any other pointer, to every function whose address the program takes. Where the code leaves
-// the depth open (a
-// recursion, a write to SP it cannot follow, a pointer call with nowhere known to go) the figure is a
-// lower bound, and says why. Runs no tool, and knows nothing of the heap but whether malloc is linked.
+// the depth open (a recursion, a write to SP it cannot follow, a pointer call with nowhere known to
+// go) the figure is a lower bound, and says why. Runs no tool, and knows nothing of the heap but
+// whether malloc is linked.
 #pragma once
 
 #include <cstdint>
