@@ -130,75 +130,75 @@ struct Vtable {
 };
 
 // Where calls through pointers may go: the functions whose word address the program holds outside
-// the vtables (ldi pairs in the code, words of the flash tables before the code and of .data), and
-// the vtables of .data (_ZTV symbols) with their slots, counted from the address points objects
+// the vtables (ldi pairs in the code, the constructors' table, the objects of flash and of .data),
+// and the vtables of .data (_ZTV symbols) with their slots, counted from the address points objects
 // point at: past the two header words, and where a vtable pointer in .data or one that the code
-// stores points. One vtable and one other object of .data per address, the first of the symbol
-// table's, so that no symbol table makes the look-ups quadratic.
+// stores points. One object per address, the first of the symbol table's, each up to the next, so
+// that no symbol table makes the look-ups quadratic. Data no symbol names (the string literals of
+// .data) is taken to hold no function's address.
 class PointerTargets {
 public:
-    PointerTargets(const Program& p, uint32_t vectorsEnd, uint32_t resetTarget) : p_(p), resetTarget_(resetTarget)
+    PointerTargets(const Program& p, uint32_t resetTarget) : p_(p), resetTarget_(resetTarget)
     {
         const ElfProgram& elf = p.Elf();
-        std::map<uint32_t, std::string_view> vtables, objects;   // by offset into .data
+        // The objects of .data and of flash (PROGMEM), by where they start in their section; avr-libc's
+        // PSTR strings (named __c) hold no function, nor do the anonymous string literals of .data.
+        std::map<uint32_t, std::string_view> vtables, data, flash;
+        uint32_t ctorsStart = 0, ctorsEnd = 0;
         for (const ElfSymbol& s : elf.symbols) {
-            const uint32_t at = s.value - elf.dataAddress;
-            if (s.type != ElfSymbolType::Object || elf.dataSection == 0 || s.section != elf.dataSection ||
-                at > elf.data.size() || elf.data.size() - at < s.size)
+            if (s.name == "__ctors_start")
+                ctorsStart = s.value;
+            else if (s.name == "__ctors_end")
+                ctorsEnd = s.value;
+            const bool inData = elf.dataSection != 0 && s.section == elf.dataSection;
+            if (s.type != ElfSymbolType::Object || (!inData && s.section != elf.textSection))
                 continue;
-            if (s.name.substr(0, 4) == "_ZTV" && s.size >= 4)
-                vtables.emplace(at, elf.data.substr(at, s.size));
-            else
-                objects.emplace(at, elf.data.substr(at, s.size));
+            const std::string_view section = inData ? elf.data : elf.text;
+            const uint32_t at = s.value - (inData ? elf.dataAddress : elf.textAddress);
+            if (at > section.size() || section.size() - at < s.size)
+                continue;
+            if (inData && s.name.substr(0, 4) == "_ZTV" && s.size >= 4)
+                vtables.emplace(at, section.substr(at, s.size));
+            else if (inData)
+                data.emplace(at, section.substr(at, s.size));
+            else if (s.name != "__c" && s.name.substr(0, 4) != "__c.")
+                flash.emplace(at, section.substr(at, s.size));
         }
-        std::vector<int32_t> cover(elf.data.size() + 1, 0);   // how many vtables cover each byte of .data
-        for (auto it = vtables.begin(); it != vtables.end(); ++it) {
-            const auto next = std::next(it);   // one ends where the next begins, should their symbols overlap
-            const std::string_view bytes = it->second.substr(0, next == vtables.end() ? it->second.size() : next->first - it->first);
-            vtables_.push_back({ (elf.dataAddress + it->first) & 0xFFFF, bytes, { 4 } });
-            ++cover[it->first];
-            --cover[it->first + bytes.size()];
+        for (const auto& [at, bytes] : Clipped(vtables)) {
+            vtables_.push_back({ (elf.dataAddress + at) & 0xFFFF, bytes, { 4 } });
+            for (size_t i = 0; i + 2 <= bytes.size(); ++i)
+                VtableWord(*ReadLittle(bytes, i, 2));
         }
-        for (const auto& [at, bytes] : objects)
+        // Words at any byte of an object: AVR data has no alignment.
+        for (const auto& [at, bytes] : Clipped(data)) {
             objects_.push_back(bytes);
-
-        // ldi pairs: the two halves of a register pair loaded one right after the other (avr-gcc
-        // writes a 16-bit constant, a function's address among them, as two such ldi), or one
-        // register loaded twice, the first half pushed or stored in between. Halves loaded apart
-        // are no address: pairing the last values of every register would take any two constants
-        // of the program for one.
-        std::array<int32_t, 32> last;
-        last.fill(-1);
-        int previous = -1, adjacent = -1;
+            for (size_t i = 0; i + 2 <= bytes.size(); ++i) {
+                Taken(*ReadLittle(bytes, i, 2));
+                AddressPoint(*ReadLittle(bytes, i, 2));   // an object of .data with its vtable pointer
+            }
+        }
+        for (const auto& [at, bytes] : Clipped(flash))
+            for (size_t i = 0; i + 2 <= bytes.size(); ++i)
+                Taken(*ReadLittle(bytes, i, 2));
+        for (uint32_t a = ctorsStart; a + 2 <= ctorsEnd && p.WordAt(a); a += 2)   // the constructors' table
+            Taken(*p.WordAt(a));
+        // ldi pairs as avr-gcc loads an address: the halves into a register pair one after the other,
+        // or into one register with a store between.
+        int previous = -1, previousValue = 0;
+        uint32_t previousAt = 0;
         for (uint32_t a = p.Start(); a + 2 <= p.End(); a += 2) {
             const uint32_t w = *p.WordAt(a);
-            if ((w & 0xF000) != 0xE000) {
-                adjacent = -1;
+            if ((w & 0xF000) != 0xE000)
                 continue;
-            }
             const int d = 16 + ((w >> 4) & 0x0F);
-            const int32_t k = ((w >> 4) & 0xF0) | (w & 0x0F);
-            if (previous == d)
-                Taken(uint32_t(last[d] | k << 8));
-            if (adjacent == (d ^ 1))
-                Taken(uint32_t(d & 1 ? last[adjacent] | k << 8 : k | last[adjacent] << 8));
-            last[d] = k;
-            previous = adjacent = d;
-        }
-        // Words at any byte of the flash tables and of .data: AVR data has no alignment.
-        for (uint32_t a = vectorsEnd; a + 2 <= resetTarget && a + 2 <= p.End(); ++a)
-            Taken(*p.WordAt(a));
-        int32_t covered = 0;
-        for (size_t at = 0; at + 2 <= elf.data.size(); ++at) {
-            covered += cover[at];
-            const bool inVtable = covered > 0 || cover[at + 1] > 0;
-            const uint32_t word = *ReadLittle(elf.data, at, 2);
-            if (inVtable) {
-                VtableWords(word);
-            } else {
-                Taken(word);
-                AddressPoint(word);   // an object of .data with its vtable pointer
-            }
+            const int k = int(((w >> 4) & 0xF0) | (w & 0x0F));
+            if (previous >= 0 && a - previousAt == 2 && (previous ^ d) == 1)
+                Taken(uint32_t(d & 1 ? previousValue | k << 8 : k | previousValue << 8));
+            else if (previous == d && a - previousAt <= 6)
+                Taken(uint32_t(previousValue | k << 8));
+            previous = d;
+            previousValue = k;
+            previousAt = a;
         }
         SortUnique(other_);
         everything_.insert(everything_.end(), other_.begin(), other_.end());
@@ -295,13 +295,24 @@ private:
     {
         return p_.IsFunctionStart(address) && address > resetTarget_;
     }
+    // Each object up to where the next begins, should their symbols overlap.
+    static std::vector<std::pair<uint32_t, std::string_view>> Clipped(const std::map<uint32_t, std::string_view>& objects)
+    {
+        std::vector<std::pair<uint32_t, std::string_view>> clipped;
+        for (auto it = objects.begin(); it != objects.end(); ++it) {
+            const auto next = std::next(it);
+            clipped.emplace_back(it->first, it->second.substr(0, next == objects.end() ? it->second.size() : next->first - it->first));
+        }
+        return clipped;
+    }
+
     // A 16-bit value the program holds: a function's word address.
     void Taken(uint32_t value)
     {
         if (IsTarget(value * 2))
             other_.push_back(value * 2);
     }
-    void VtableWords(uint32_t value)
+    void VtableWord(uint32_t value)
     {
         if (IsTarget(value * 2))
             everything_.push_back(value * 2);
@@ -415,7 +426,6 @@ struct State {
     int32_t depth = 0;
     std::array<Value, 32> r;
     std::optional<Value> spLowWritten, spHighWritten;   // a half of SP written, the other not yet
-    bool operator==(const State&) const = default;
 };
 
 // Merges a way's state into a block's: true when the block's changed.
@@ -1364,10 +1374,9 @@ std::optional<StackDepth> DeepestStack(std::string_view elfBytes)
             break;
         handlers.push_back(i->target);
     }
-    const uint32_t vectorsEnd = p.Start() + uint32_t(handlers.size()) * 4;
     const uint32_t resetTarget = handlers.empty() ? p.Start() : handlers[0];
 
-    Analysis analysis(p, PointerTargets(p, vectorsEnd, resetTarget));
+    Analysis analysis(p, PointerTargets(p, resetTarget));
     const uint32_t root = analysis.FunctionNode(p.Start(), true);
     // The interrupts: each vector whose handler does not just start the program again (avr-libc's
     // __bad_interrupt jumps to the reset vector).

@@ -3,10 +3,12 @@
 // through main, plus the interrupts that can come on top of it. Follows the stack pointer through each
 // function's code as the compiler and avr-libc write it (pushes and pops, frames made and torn down
 // through SPL/SPH, libgcc's -mcall-prologues helpers, switch tables, tail jumps), each function once;
-// calls through pointers go to the functions in the vtable slot they read, or, for any other pointer,
-// to every function whose address the program takes. Where the code leaves the depth open (a
-// recursion, a write to SP it cannot follow, a pointer call with nowhere known to go) the figure is a
-// lower bound, and says why. Runs no tool, and knows nothing of the heap but whether malloc is linked.
+// calls through pointers go to the functions in the vtable slot they read (of the vtables the object
+// may have, as far as the objects passed from call to call and the constructors' stores tell), or,
+// for any other pointer, to every function whose address the program takes. Where the code leaves
+// the depth open (a recursion, a write to SP it cannot follow, a pointer call with nowhere known to
+// go) the figure is a lower bound, and says why. Runs no tool, and knows nothing of the heap but
+// whether malloc is linked.
 #pragma once
 
 #include <cstdint>
