@@ -57,6 +57,8 @@ TEST(StackDepth, FixturesGoAsDeepAsTheirFramesAdd)
           { { "__vectors", 0, false }, { "main", 2, false }, { "a", 3, false }, { "b", 4, false }, { "leaf3", 5, false } } },
         { "FunctionTable", 9, StackUnbounded::None, "",
           { { "__vectors", 0, false }, { "main", 2, false }, { "big", 7, false } } },
+        { "FlashCopy", 8, StackUnbounded::None, "",
+          { { "__vectors", 0, false }, { "main", 2, false }, { "far", 6, false } } },
         { "Virtual", 20, StackUnbounded::None, "",
           { { "__vectors", 0, false }, { "main", 2, false }, { "_ZN4Play5enterEv", 3, false },
             { "_ZN4Play4drawEv", 5, false }, { "_ZN4Port5writeEv", 6, false }, { "_ZN4Port4putcEc", 4, false } } },
