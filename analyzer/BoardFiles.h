@@ -1,8 +1,8 @@
 // analyzer/BoardFiles.h: the board a build was made for and that board's memory maxima, from the
 // Arduino builder's own files: the build folder's build.options.json (the board's fqbn and the
 // hardware folders) and the board platform's boards.txt. Both are untrusted: they are read with a
-// byte cap by a strict reader, and whatever does not read cleanly counts as absent. This module
-// parses texts and builds paths; it reads no file.
+// byte cap by a strict reader, and whatever does not read cleanly counts as absent. The portable part
+// parses boards.txt and builds paths; BoardOfBuild (BoardFilesWin.cpp) reads the files.
 #pragma once
 
 #include <cstddef>
