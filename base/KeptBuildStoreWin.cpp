@@ -7,8 +7,9 @@
 
 namespace {
 
-// The most files of the folder that are looked at: its own are at most KeptFileLimit copies with
-// their companions; whatever else is put there must not make a listing without a bound.
+// The most of the agent's own names listed at once: KeptFileLimit copies with their companions, and
+// as many again. Other names in the folder are passed over, so that however many there are, the
+// copies are seen and kept within their bounds.
 constexpr size_t ListingLimit = 16 * KeptFileLimit;
 
 // The folder, made when missing; false when it is not a plain folder then.
@@ -25,7 +26,7 @@ std::vector<KeptFile> ListFolder(const std::string& folder)
     std::vector<KeptFile> files;
     if (folder.empty() || !IsPlainFolder(folder) || !IsPlainFolder(ParentFolder(WithoutTrailingBackslashes(folder))))
         return files;
-    for (FolderEntry& entry : PlainFolderEntries(folder, ListingLimit))
+    for (FolderEntry& entry : PlainFolderEntries(folder, ListingLimit, IsKeptFileName))
         if (!entry.isFolder)
             files.push_back({ std::move(entry.name), entry.size, entry.writeTime });
     return files;

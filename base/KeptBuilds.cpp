@@ -119,6 +119,13 @@ std::vector<std::pair<std::string, std::string>> KeptRenumbering(const std::vect
     return renames;
 }
 
+bool IsKeptFileName(std::string_view name)
+{
+    const bool writing = name.size() > WritingSuffix.size() && name.substr(name.size() - WritingSuffix.size()) == WritingSuffix;
+    return ParseKeptBuildName(name) || !OwnerOf(name).empty() ||
+           (writing && ParseKeptBuildName(name.substr(0, name.size() - WritingSuffix.size())));
+}
+
 std::string KeptWritingName(std::string_view copyName)
 {
     return std::string(copyName) + std::string(WritingSuffix);
@@ -159,10 +166,7 @@ std::vector<std::string> KeptFilesToRemove(const std::vector<KeptFile>& files)
     // A writing file is left only by a write that did not end: the copies are written one at a time.
     for (const KeptFile& file : files) {
         const std::string owner = OwnerOf(file.name);
-        const std::string_view name = file.name;
-        const bool writing = name.size() > WritingSuffix.size() &&
-                             name.substr(name.size() - WritingSuffix.size()) == WritingSuffix &&
-                             ParseKeptBuildName(name.substr(0, name.size() - WritingSuffix.size()));
+        const bool writing = IsKeptFileName(file.name) && owner.empty() && !ParseKeptBuildName(file.name);
         if (writing || (!owner.empty() && !staying.count(owner)))
             names.push_back(file.name);
     }

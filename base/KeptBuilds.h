@@ -55,6 +55,9 @@ std::string NextKeptBuildName(std::string_view sketchKey, const std::vector<Kept
 // the copies 1, 2, ... in their order. Empty otherwise.
 std::vector<std::pair<std::string, std::string>> KeptRenumbering(const std::vector<KeptFile>& files);
 
+// True for the names of the folder the agent makes: copies, their companions and writing files.
+bool IsKeptFileName(std::string_view name);
+
 // The name a file is written under before it is renamed to its own: no copy's name holds a part.
 std::string KeptWritingName(std::string_view copyName);
 // A copy's analysis record.

@@ -93,9 +93,11 @@ struct FolderEntry {
     uint64_t size = 0;
     uint64_t writeTime = 0;   // file-time units
 };
-// The entries of folder (a path with its trailing backslash), at most limit of them: no "." or "..",
-// no link, no device, and no name that no UTF-8 text can carry. Empty when it cannot be searched.
-std::vector<FolderEntry> PlainFolderEntries(const std::string& folder, size_t limit);
+// The entries of folder (a path with its trailing backslash), at most limit of those that wanted
+// takes (all, without it): no "." or "..", no link, no device, and no name that no UTF-8 text can
+// carry. Empty when it cannot be searched.
+std::vector<FolderEntry> PlainFolderEntries(const std::string& folder, size_t limit,
+                                            bool (*wanted)(std::string_view name) = nullptr);
 // The names of the plain folders among them.
 std::vector<std::string> PlainFolderNames(const std::string& folder, size_t limit);
 

@@ -243,7 +243,7 @@ bool IsOnLocalDrive(const std::string& path)
     return type == DRIVE_FIXED || type == DRIVE_REMOVABLE || type == DRIVE_RAMDISK || type == DRIVE_CDROM;
 }
 
-std::vector<FolderEntry> PlainFolderEntries(const std::string& folder, size_t limit)
+std::vector<FolderEntry> PlainFolderEntries(const std::string& folder, size_t limit, bool (*wanted)(std::string_view))
 {
     std::vector<FolderEntry> entries;
     WIN32_FIND_DATAW found{};
@@ -256,7 +256,7 @@ std::vector<FolderEntry> PlainFolderEntries(const std::string& folder, size_t li
         if (name == L"." || name == L".." ||
             (found.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)))
             continue;
-        if (std::optional<std::string> narrow = NarrowExactly(name))
+        if (std::optional<std::string> narrow = NarrowExactly(name); narrow && (!wanted || wanted(*narrow)))
             entries.push_back({ std::move(*narrow), (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0,
                                 JoinHalves(found.nFileSizeHigh, found.nFileSizeLow),
                                 JoinHalves(found.ftLastWriteTime.dwHighDateTime, found.ftLastWriteTime.dwLowDateTime) });

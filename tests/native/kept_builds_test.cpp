@@ -103,6 +103,14 @@ TEST(KeptBuilds, NamesTheAgentDoesNotMakeAreNotKeptNames)
         EXPECT_FALSE(ParseKeptBuildName(name));
     }
     EXPECT_TRUE(ParseKeptBuildName(key + "-123456789012345678.elf"));
+    // What the folder's listing keeps: the agent's copies, their companions and writing files, so
+    // that no number of other files hides them.
+    for (const std::string suffix : { "", ".size", ".map", ".analysis", ".analysis.tmp", ".tmp" })
+        EXPECT_TRUE(IsKeptFileName(key + "-7.elf" + suffix)) << suffix;
+    for (const std::string& name : refused)
+        EXPECT_FALSE(IsKeptFileName(name)) << name;
+    for (const char* name : { "desktop.ini", "x.elf.map", "notes.txt", "-7.elf.tmp" })
+        EXPECT_FALSE(IsKeptFileName(name)) << name;
 }
 
 TEST(KeptBuilds, AFolderAtTheHighestSequenceIsNumberedAgainWithItsCompanions)

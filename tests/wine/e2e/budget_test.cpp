@@ -606,3 +606,19 @@ TEST_F(BudgetRoad, ABoardFileOnANetworkDriveIsNeverRead)
     EXPECT_TRUE(Close(analyzer));
     RemoveTree(hardware);
 }
+
+TEST_F(BudgetRoad, OtherFilesInTheFolderHideNoCopyFromItsBounds)
+{
+    // More files that are not the agent's than one listing takes, named to come first, and five
+    // copies of one sketch: the next copy still prunes that sketch to its newest two.
+    CreateDirectoryW(Widen(kept.substr(0, kept.size() - 7)).c_str(), nullptr);
+    CreateDirectoryW(Widen(kept).c_str(), nullptr);
+    for (int i = 0; i < 1100; ++i)
+        WriteFileBytes(kept + "a-" + std::to_string(i) + ".txt", "x");
+    for (int i = 1; i <= 5; ++i)
+        WriteFileBytes(kept + "Planted_hex-0123abcd-" + std::to_string(i) + ".elf", "planted");
+    WriteBuild("game-1", "Game", "build21.tmp", NowFileTime(), 3);
+    const std::vector<std::string> copies = KeptElfs();
+    EXPECT_EQ(0, std::count(copies.begin(), copies.end(), "Planted_hex-0123abcd-1.elf"));
+    EXPECT_EQ(1, std::count(copies.begin(), copies.end(), "Planted_hex-0123abcd-5.elf"));
+}
