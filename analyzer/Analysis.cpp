@@ -152,5 +152,5 @@ std::vector<SymbolRow> SymbolRows(const std::vector<std::string>& symbolLines)
 
 AnalysisResult ParsedAnalysis(std::string elfPath, std::string_view sizeReport, std::string_view mapText)
 {
-    return { std::move(elfPath), SramCountsOf(sizeReport), SymbolRows(CutSymbolLines(mapText)) };
+    return { std::move(elfPath), SramCountsOf(sizeReport), SymbolRows(CutSymbolLines(mapText)), {} };
 }
