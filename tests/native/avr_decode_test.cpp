@@ -10,30 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "TestFiles.h"
 #include "analyzer/AvrDecode.h"
 #include "analyzer/ElfProgram.h"
 
 namespace {
-
-std::string FileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-std::string CommandOutput(const std::string& command)
-{
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[65536];
-        for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-            out.append(buffer, n);
-        pclose(pipe);
-    }
-    return out;
-}
 
 std::string Printed(const char* format, unsigned value)
 {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "TestFiles.h"
 #include "analyzer/Budget.h"
 
 #include <fstream>
@@ -71,18 +72,6 @@ TEST(Budget, MarksOver75PercentOfRamAndOverEitherMaximum)
     }
     EXPECT_EQ(BudgetLevel::Over, ProgramStorageMark(32436, 28672).level);
 }
-
-namespace {
-
-std::string FileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-}  // namespace
 
 TEST(Budget, TheWindowShowsTheAnalysedBuildAndAFigureThatCannotBeReadAsUnknown)
 {

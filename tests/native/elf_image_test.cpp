@@ -4,17 +4,10 @@
 #include <map>
 #include <sstream>
 
+#include "TestFiles.h"
 #include "analyzer/ElfImage.h"
 
 namespace {
-
-std::string FileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 // The section sizes of an avr-size -A report: "name size address" lines after the header.
 std::map<std::string, uint64_t> AvrSizeSections(const std::string& report)

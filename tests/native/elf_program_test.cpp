@@ -7,31 +7,12 @@
 #include <map>
 #include <sstream>
 
+#include "TestFiles.h"
 #include "analyzer/ElfImage.h"
 #include "analyzer/ElfProgram.h"
 #include "analyzer/ElfRead.h"
 
 namespace {
-
-std::string FileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
-
-std::string CommandOutput(const std::string& command)
-{
-    std::string out;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-            out.append(buffer, n);
-        pclose(pipe);
-    }
-    return out;
-}
 
 void Put(std::string& bytes, size_t at, uint32_t value, size_t width)
 {

@@ -7,18 +7,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "TestFiles.h"
 #include "analyzer/ElfProgram.h"
 #include "analyzer/StackDepth.h"
 
 namespace {
-
-std::string FileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
-}
 
 std::string Fixture(const std::string& name) { return FileBytes(std::string(KEVRA_STACK_FIXTURES) + "/" + name + ".elf"); }
 
