@@ -398,7 +398,7 @@ TEST_F(WatcherRun, AHexStillBeingWrittenIsActedOnOnceWhenWhole)
     // at work was taken from a part of the file. After all acts, one poll more must not act again.
     int actedBeforeTheEnd[3] = {};
     bool pollAfterTheActs = false;
-    for (DWORD end = GetTickCount() + 8000; GetTickCount() < end && !pollAfterTheActs;) {
+    for (DWORD end = GetTickCount() + 15000; GetTickCount() < end && !pollAfterTheActs;) {
         const bool actedAlready =
             PathExists(home + "Held.HEX") && PathExists(home + "Closed.HEX") && PathExists(home + "Paused.HEX");
         PollBuilds(main.window, BuildRoots{ temp, {}, {} }, NowFileTime(), state);
